@@ -1,0 +1,48 @@
+# Shared by the scripts: one-line steps, loud failures, and installing what is
+# missing from Debian's or Ubuntu's packages. Source it; do not run it.
+
+FLASHGATE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+
+# Everything the builds and tests need. wine32 is left out on purpose: with
+# it installed the `wine` wrapper picks a 32-bit loader, which cannot run on
+# kernels without 32-bit support.
+FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev)
+FLASHGATE_WINE_PACKAGES=(wine wine64 xvfb x11-apps imagemagick)
+
+step() { printf '==> %s\n' "$*"; }
+die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+
+# Installs the named packages that are not installed yet.
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    ((${#missing[@]} == 0)) && return 0
+    command -v apt-get >/dev/null || die "missing ${missing[*]}; this script installs them with apt-get (Debian or Ubuntu), which is not here: install them by hand"
+    local sudo=()
+    if ((EUID != 0)); then
+        command -v sudo >/dev/null || die "missing ${missing[*]}; run this script as root or install sudo"
+        sudo=(sudo)
+    fi
+    step "installing ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq || die "apt-get update failed: check the network or the package sources"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null \
+        || die "apt-get install ${missing[*]} failed"
+}
+
+refuse_wine32() {
+    if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
+        die "wine32 is installed; it makes Wine pick a 32-bit loader that cannot run on this kernel. Remove it: apt-get remove wine32:i386"
+    fi
+}
+
+# Configures and builds one CMake preset.
+build_preset() {
+    local preset="$1"
+    step "building $preset"
+    cmake --preset "$preset" >/dev/null || die "configuring $preset failed (see the messages above)"
+    cmake --build --preset "$preset" || die "building $preset failed (see the messages above)"
+}

@@ -1,0 +1,17 @@
+// The outcome of one platform step, as an HRESULT value, so that the portable
+// code can judge the Windows calls' results without Windows headers.
+#pragma once
+
+#include <cstdint>
+
+namespace flashgate {
+
+using StepResult = std::int32_t;
+
+inline constexpr StepResult kStepOk = 0;           // S_OK
+inline constexpr StepResult kStepNoMore = 1;       // S_FALSE: an enumeration has ended
+inline constexpr StepResult kStepEmptySlot = static_cast<StepResult>(0x80004003u);  // E_POINTER
+
+constexpr bool StepFailed(StepResult result) { return result < 0; }
+
+}  // namespace flashgate
