@@ -1,0 +1,74 @@
+// From a board's Version text to the prefix and the gate verdict it earns.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fakes.h"
+#include "gate/update_gate.h"
+
+namespace flashgate {
+namespace {
+
+using testing::Prefix;
+
+struct VersionCase {
+    const char* name;
+    std::u16string version;
+    std::u16string expectedPrefix;
+    GateVerdict expectedVerdict;
+};
+
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.name; }
+
+class FromVersionText : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(FromVersionText, TakesTheFirstTwoUnitsAndJudgesThem) {
+    const VersionCase& c = GetParam();
+    const BoardVersionPrefix prefix = Prefix(c.version);
+
+    EXPECT_EQ(prefix.state(), BoardVersionPrefix::State::Text);
+    EXPECT_EQ(std::u16string(prefix.units(), prefix.length()), c.expectedPrefix);
+    EXPECT_EQ(FormGateVerdict(prefix), c.expectedVerdict);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BoardVersions, FromVersionText,
+    ::testing::Values(
+        VersionCase{"Letter41B", u"41B", u"41", GateVerdict::Admit},
+        VersionCase{"Dotted41_05", u"41.05", u"41", GateVerdict::Admit},
+        VersionCase{"Exactly41", u"41", u"41", GateVerdict::Admit},
+        VersionCase{"SingleDigit", u"4", u"4", GateVerdict::OtherBoard},
+        VersionCase{"OtherModel", u"50B", u"50", GateVerdict::OtherBoard},
+        VersionCase{"KeyLaterInText", u"1.41", u"1.", GateVerdict::OtherBoard},
+        VersionCase{"LeadingSpaceNotTrimmed", u" 41", u" 4", GateVerdict::OtherBoard},
+        VersionCase{"Reversed", u"14", u"14", GateVerdict::OtherBoard},
+        VersionCase{"LeadingZero", u"041", u"04", GateVerdict::OtherBoard},
+        VersionCase{"FullwidthDigitsNotFolded", u"\uFF14\uFF11", u"\uFF14\uFF11", GateVerdict::OtherBoard},
+        VersionCase{"EmptyText", u"", u"", GateVerdict::NoVersion},
+        VersionCase{"EmbeddedNulCounts", std::u16string(u"\0" u"41", 3), std::u16string(u"\0" u"4", 2),
+                    GateVerdict::OtherBoard},
+        VersionCase{"NulAfterKey", std::u16string(u"41\0", 3), u"41", GateVerdict::Admit},
+        VersionCase{"SurrogatePairCutInHalf", u"4\U0001F600", u"4\xD83D", GateVerdict::OtherBoard},
+        VersionCase{"WholeSurrogatePair", u"\U0001F600" u"41", u"\U0001F600", GateVerdict::OtherBoard}),
+    [](const ::testing::TestParamInfo<VersionCase>& info) { return info.param.name; });
+
+TEST(BoardVersionPrefixStates, NothingReadAndValuelessHaveNoTextButStayDistinct) {
+    const BoardVersionPrefix nothingRead;
+    const BoardVersionPrefix valueless = BoardVersionPrefix::Valueless();
+    const BoardVersionPrefix emptyText = Prefix(u"");
+
+    EXPECT_EQ(nothingRead.state(), BoardVersionPrefix::State::NothingRead);
+    EXPECT_EQ(nothingRead.length(), 0u);
+    EXPECT_EQ(valueless.length(), 0u);
+    EXPECT_NE(nothingRead, emptyText);
+    EXPECT_NE(nothingRead, valueless);
+    EXPECT_NE(valueless, emptyText);
+}
+
+TEST(GateVerdictForStates, NothingReadGetsTheAdministratorNoticeAndValuelessIsNeverAdmitted) {
+    EXPECT_EQ(FormGateVerdict(BoardVersionPrefix{}), GateVerdict::NoVersion);
+    EXPECT_EQ(FormGateVerdict(BoardVersionPrefix::Valueless()), GateVerdict::OtherBoard);
+}
+
+}  // namespace
+}  // namespace flashgate

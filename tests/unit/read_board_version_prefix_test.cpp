@@ -1,0 +1,129 @@
+// The walk over board records: which record decides, and what each failure
+// leaves behind.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "board/read_board_version_prefix.h"
+#include "fakes.h"
+
+namespace flashgate {
+namespace {
+
+using testing::FakeBoardRecord;
+using testing::FakeWmi;
+using testing::Prefix;
+
+FakeBoardRecord Text(std::u16string text) { return FakeBoardRecord::WithText(std::move(text)); }
+const FakeBoardRecord kNull = FakeBoardRecord::WithNullVersion();
+const FakeBoardRecord kUnreadable = FakeBoardRecord::WithUnreadableVersion();
+
+struct WalkCase {
+    const char* name;
+    std::vector<FakeBoardRecord> records;
+    BoardVersionPrefix expected;
+    FakeWmi::FailingStep failingStep = FakeWmi::FailingStep::None;
+    std::size_t walkFailsAfter = SIZE_MAX;
+};
+
+void PrintTo(const WalkCase& c, std::ostream* out) { *out << c.name; }
+
+class Walk : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(Walk, LeavesThePrefixOfTheLastReadableRecord) {
+    const WalkCase& c = GetParam();
+    FakeWmi wmi;
+    wmi.records = c.records;
+    wmi.failingStep = c.failingStep;
+    wmi.walkFailsAfter = c.walkFailsAfter;
+    BoardVersionPrefix prefix;
+    BoardQueryObjects<FakeWmi> objects;
+
+    ReadBoardVersionPrefix(wmi, prefix, objects);
+
+    EXPECT_EQ(prefix, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BoardRecords, Walk,
+    ::testing::Values(
+        WalkCase{"OneMatchingBoard", {Text(u"41B")}, Prefix(u"41")},
+        WalkCase{"OneShortVersion", {Text(u"4")}, Prefix(u"4")},
+        WalkCase{"EmptyVersion", {Text(u"")}, Prefix(u"")},
+        WalkCase{"NoRecords", {}, BoardVersionPrefix{}},
+        WalkCase{"LastOfThreeMatches", {Text(u"41"), Text(u"50"), Text(u"41")}, Prefix(u"41")},
+        WalkCase{"LastOfThreeDoesNot", {Text(u"41"), Text(u"41"), Text(u"50")}, Prefix(u"50")},
+        WalkCase{"MatchThenOther", {Text(u"41A"), Text(u"50B")}, Prefix(u"50")},
+        WalkCase{"OtherThenMatch", {Text(u"50B"), Text(u"41A")}, Prefix(u"41")},
+        WalkCase{"UnreadableAfterMatchIsSkipped", {Text(u"41X"), kUnreadable}, Prefix(u"41")},
+        WalkCase{"UnreadableAfterOtherIsSkipped", {Text(u"50B"), kUnreadable}, Prefix(u"50")},
+        WalkCase{"UnreadableBeforeMatchIsSkipped", {kUnreadable, Text(u"41X")}, Prefix(u"41")},
+        WalkCase{"OnlyUnreadable", {kUnreadable, kUnreadable}, BoardVersionPrefix{}},
+        WalkCase{"NullAfterMatch", {Text(u"41X"), kNull}, BoardVersionPrefix::Valueless()},
+        WalkCase{"MatchAfterNull", {kNull, Text(u"41X")}, Prefix(u"41")},
+        WalkCase{"BindFails", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::Bind},
+        WalkCase{"QueryFails", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::Query},
+        WalkCase{"WalkCannotStart", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::StartWalk},
+        WalkCase{"WalkFailsBeforeFirst", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::None, 0},
+        WalkCase{"WalkFailsMidway", {Text(u"41B"), Text(u"50B")}, Prefix(u"41"), FakeWmi::FailingStep::None, 1}),
+    [](const ::testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
+
+TEST(WalkSlots, EveryObjectStaysHeldForTheCallerToRelease) {
+    FakeWmi wmi;
+    wmi.records = {Text(u"41A"), Text(u"50B")};
+    BoardVersionPrefix prefix;
+    BoardQueryObjects<FakeWmi> objects;
+
+    ReadBoardVersionPrefix(wmi, prefix, objects);
+
+    EXPECT_TRUE(objects.services);
+    EXPECT_TRUE(objects.resultSet);
+    EXPECT_TRUE(objects.walker);
+    EXPECT_EQ(objects.currentRecord.name(), "record 1");
+    // Only the record that the last one replaced has gone.
+    EXPECT_EQ(wmi.released, testing::ReleaseJournal{"record 0"});
+}
+
+TEST(WalkSlots, AFailedStepLeavesItsSlotEmptyAndReadsNoVersion) {
+    FakeWmi wmi;
+    wmi.records = {Text(u"41A")};
+    wmi.failingStep = FakeWmi::FailingStep::Query;
+    BoardVersionPrefix prefix;
+    BoardQueryObjects<FakeWmi> objects;
+
+    ReadBoardVersionPrefix(wmi, prefix, objects);
+
+    EXPECT_TRUE(objects.services);
+    EXPECT_FALSE(objects.resultSet);
+    EXPECT_FALSE(objects.walker);
+    EXPECT_FALSE(objects.currentRecord);
+    EXPECT_EQ(wmi.versionReads, 0u);
+}
+
+TEST(WalkSlots, ReleaseGoesWalkerResultSetRecordServicesAndSkipsEmptySlots) {
+    {
+        FakeWmi wmi;
+        wmi.records = {Text(u"41A")};
+        BoardVersionPrefix prefix;
+        BoardQueryObjects<FakeWmi> objects;
+        ReadBoardVersionPrefix(wmi, prefix, objects);
+
+        objects.Release();
+        objects.Release();  // a second release finds every slot empty
+
+        EXPECT_EQ(wmi.released, (testing::ReleaseJournal{"walker", "result set", "record 0", "services"}));
+    }
+    {
+        FakeWmi wmi;  // no records: the current-record slot was never filled
+        BoardVersionPrefix prefix;
+        BoardQueryObjects<FakeWmi> objects;
+        ReadBoardVersionPrefix(wmi, prefix, objects);
+
+        objects.Release();
+
+        EXPECT_EQ(wmi.released, (testing::ReleaseJournal{"walker", "result set", "services"}));
+    }
+}
+
+}  // namespace
+}  // namespace flashgate
