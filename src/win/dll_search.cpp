@@ -1,0 +1,28 @@
+// The DLL search restriction, with a fallback for Windows without
+// SetDefaultDllDirectories.
+#include "win/dll_search.h"
+
+#include <windows.h>
+
+namespace flashgate::win {
+
+void RestrictDllSearchToSystem32() {
+    // Looked up at run time: Vista, and 7 without KB2533623, lack it, and a
+    // static import would keep the program from loading there.
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    const FARPROC found =
+        kernel32 != nullptr ? GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
+    // void(*)() is the one function type that converts to any other without a warning.
+    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void (*)()>(found));
+    if (setDefaultDllDirectories != nullptr &&
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        return;
+    }
+    // Takes the current folder out of the search; the program's own folder
+    // stays in it, which nothing older than KB2533623 can change.
+    SetDllDirectoryW(L"");
+}
+
+}  // namespace flashgate::win
