@@ -6,7 +6,8 @@ FLASHGATE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # Everything the builds and tests need. wine32 is left out on purpose: with
 # it installed the `wine` wrapper picks a 32-bit loader, which cannot run on
 # kernels without 32-bit support.
-FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletest)
+FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletest
+    python3-pefile osslsigncode openssl zip)
 FLASHGATE_WINE_PACKAGES=(wine wine64 xvfb x11-apps imagemagick)
 
 step() { printf '==> %s\n' "$*"; }
