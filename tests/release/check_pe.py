@@ -131,11 +131,11 @@ def check_manifest(found, c):
 def check_version(pe, version, c):
     if not c.expect(hasattr(pe, "VS_FIXEDFILEINFO") and hasattr(pe, "FileInfo"), "no version resource"):
         return
-    numbers = [int(part) for part in version.split(".")] + [0]
+    numbers = ([int(part) for part in version.split(".")] + [0, 0, 0])[:4]
     fixed = pe.VS_FIXEDFILEINFO[0]
     for field in ("File", "Product"):
         high, low = getattr(fixed, f"{field}VersionMS"), getattr(fixed, f"{field}VersionLS")
-        c.expect([high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF] == numbers[:4],
+        c.expect([high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF] == numbers,
                  f"fixed {field}Version is not {version}")
     strings = {}
     for info in pe.FileInfo[0]:
