@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"NulAfterKey", std::u16string(u"41\0", 3), u"41", GateVerdict::Admit},
         VersionCase{"SurrogatePairCutInHalf", u"4\U0001F600", u"4\xD83D", GateVerdict::OtherBoard},
         VersionCase{"WholeSurrogatePair", u"\U0001F600" u"41", u"\U0001F600", GateVerdict::OtherBoard}),
-    [](const ::testing::TestParamInfo<VersionCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<VersionCase>& param) { return param.param.name; });
 
 TEST(BoardVersionPrefixStates, NothingReadAndValuelessHaveNoTextButStayDistinct) {
     const BoardVersionPrefix nothingRead;

@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"WalkCannotStart", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::StartWalk},
         WalkCase{"WalkFailsBeforeFirst", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::None, 0},
         WalkCase{"WalkFailsMidway", {Text(u"41B"), Text(u"50B")}, Prefix(u"41"), FakeWmi::FailingStep::None, 1}),
-    [](const ::testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<WalkCase>& param) { return param.param.name; });
 
 TEST(WalkSlots, EveryObjectStaysHeldForTheCallerToRelease) {
     FakeWmi wmi;
