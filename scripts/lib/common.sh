@@ -8,7 +8,7 @@ FLASHGATE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # kernels without 32-bit support.
 FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletest
     python3-pefile osslsigncode openssl zip)
-FLASHGATE_WINE_PACKAGES=(wine wine64 xvfb x11-apps imagemagick)
+FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick)
 
 step() { printf '==> %s\n' "$*"; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
