@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A virtual X display for programs that show windows where no one is looking.
 # Source it; do not run it. Needs step and die from common.sh.
 
