@@ -20,7 +20,11 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include "test_program_support.h"
+
 namespace {
+
+using flashgate::test::Accounting;
 
 constexpr char kUsage[] =
     "usage: bench_launcher exit|notice [--memory] FOLDER PROGRAM [ARGUMENTS...]\n"
@@ -94,18 +98,6 @@ bool AppendQuoted(wchar_t* line, int size, const wchar_t* piece) {
     lstrcatW(line, piece);
     lstrcatW(line, L"\"");
     return true;
-}
-
-DWORD ActiveProcesses(HANDLE job) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
-    return accounting.ActiveProcesses;
-}
-
-DWORD TotalProcesses(HANDLE job) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
-    return accounting.TotalProcesses;
 }
 
 int Hold(const wchar_t* file) {
@@ -204,14 +196,14 @@ int wmain(int argc, wchar_t** argv) {
     GetExitCodeProcess(program.hProcess, &exitCode);
 
     // Whatever the program started ends on its own before the next run.
-    for (DWORD waited = 0; ActiveProcesses(job) > 0 && waited < 10000; waited += kPollMs) {
+    for (DWORD waited = 0; Accounting(job).ActiveProcesses > 0 && waited < 10000; waited += kPollMs) {
         Sleep(kPollMs);
     }
-    if (ActiveProcesses(job) > 0) {
+    if (Accounting(job).ActiveProcesses > 0) {
         Print("error=a process the program started was still running 10 s after the program ended\n");
         return 1;
     }
-    const DWORD started = TotalProcesses(job) - 1;
+    const DWORD started = Accounting(job).TotalProcesses - 1;
     TerminateJobObject(job, 1);
     CloseHandle(program.hProcess);
     CloseHandle(job);

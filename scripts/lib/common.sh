@@ -40,10 +40,18 @@ refuse_wine32() {
     fi
 }
 
-# Configures and builds one CMake preset.
+# Configures and builds one CMake preset, or only the named targets of it.
 build_preset() {
-    local preset="$1"
-    step "building $preset"
+    local preset="$1" targets=()
+    shift
+    (($#)) && targets=(--target "$@")
+    step "building $preset${*:+: $*}"
     cmake --preset "$preset" >/dev/null || die "configuring $preset failed (see the messages above)"
-    cmake --build --preset "$preset" || die "building $preset failed (see the messages above)"
+    cmake --build --preset "$preset" "${targets[@]}" || die "building $preset failed (see the messages above)"
 }
+
+# The path by which Wine's programs see a Linux path: the root is drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The value of KEY in a file of key=value lines: report_value KEY FILE
+report_value() { sed -n "s/^$1=//p" "$2" 2>/dev/null | head -n 1; }

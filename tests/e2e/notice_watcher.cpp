@@ -7,15 +7,23 @@
 // PROGRAM is started in FOLDER. DISMISS is ok, escape, close (the close box)
 // or user (someone at the display does it). With PICTURE, the notice's screen
 // rectangle is written to PICTURE.rect and the notice stays up until
-// PICTURE.done exists (at most 15 s), so that the host can take a picture. If FLASHGATE_STANDIN_HOLD names a
-// file, it exists while the program runs and is removed once it has ended, so
-// that a started stand-in outlives the program exactly as long as needed.
+// PICTURE.done exists (at most 15 s), so that the host can take a picture.
+// If FLASHGATE_STANDIN_HOLD names a file, it exists while the program runs and
+// is removed once it has ended, so that a started stand-in outlives the
+// program exactly as long as needed.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "test_program_support.h"
+
 namespace {
+
+using flashgate::test::Accounting;
+using flashgate::test::Environment;
+using flashgate::test::WriteUtf8;
 
 constexpr DWORD kPollMs = 50;
 constexpr DWORD kProgramTimeoutMs = 20000;
@@ -39,27 +47,6 @@ struct Report {
     void Add(const wchar_t* key, unsigned long value) { Add(key, std::to_wstring(value)); }
     void Add(const wchar_t* key, bool value) { Add(key, std::wstring(value ? L"yes" : L"no")); }
 };
-
-bool WriteFileBytes(const std::wstring& path, const void* data, size_t size) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == size;
-}
-
-bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
-                        size, nullptr, nullptr);
-    return WriteFileBytes(path, bytes.data(), bytes.size());
-}
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = L"";
@@ -298,52 +285,6 @@ bool WaitGone(HWND window, DWORD timeoutMs) {
     return false;
 }
 
-// The names of the processes now in the job, other than `except`.
-std::wstring NamesInJob(HANDLE job, DWORD except) {
-    struct {
-        JOBOBJECT_BASIC_PROCESS_ID_LIST list;
-        ULONG_PTR more[63];
-    } ids{};
-    ids.list.NumberOfAssignedProcesses = 64;
-    if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) {
-        return L"<unknown>";
-    }
-    std::wstring names;
-    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
-        const DWORD id = static_cast<DWORD>(ids.list.ProcessIdList[i]);
-        if (id == except) {
-            continue;
-        }
-        wchar_t path[MAX_PATH] = L"?";
-        DWORD size = ARRAYSIZE(path);
-        if (const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id)) {
-            QueryFullProcessImageNameW(process, 0, path, &size);
-            CloseHandle(process);
-        }
-        const wchar_t* name = path;
-        for (const wchar_t* c = path; *c; ++c) {
-            if (*c == L'\\') {
-                name = c + 1;
-            }
-        }
-        names += (names.empty() ? L"" : L",") + std::wstring(name);
-    }
-    return names;
-}
-
-JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting(HANDLE job) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
-                              sizeof accounting, nullptr);
-    return accounting;
-}
-
-std::wstring Environment(const wchar_t* name) {
-    wchar_t value[MAX_PATH * 2];
-    const DWORD length = GetEnvironmentVariableW(name, value, ARRAYSIZE(value));
-    return length > 0 && length < ARRAYSIZE(value) ? std::wstring(value, length) : std::wstring();
-}
-
 int Usage() {
     const char text[] = "usage: notice_watcher PROGRAM FOLDER ok|escape|close|user REPORT [PICTURE]\n";
     DWORD written = 0;
@@ -380,7 +321,7 @@ int wmain(int argc, wchar_t** argv) {
 
     const std::wstring hold = Environment(L"FLASHGATE_STANDIN_HOLD");
     if (!hold.empty()) {
-        WriteFileBytes(hold, "hold\n", 5);
+        WriteUtf8(hold, L"hold\n");
     }
 
     Report report;
@@ -408,11 +349,7 @@ int wmain(int argc, wchar_t** argv) {
         }
         const ProgramWindows windows = WindowsOf(gate.dwProcessId);
         for (HWND other : windows.others) {
-            bool known = false;
-            for (HWND seen : otherWindows) {
-                known = known || seen == other;
-            }
-            if (!known) {
+            if (std::find(otherWindows.begin(), otherWindows.end(), other) == otherWindows.end()) {
                 otherWindows.push_back(other);
             }
         }
@@ -455,7 +392,6 @@ int wmain(int argc, wchar_t** argv) {
     const JOBOBJECT_BASIC_ACCOUNTING_INFORMATION atEnd = Accounting(job);
     report.Add(L"started_processes", atEnd.TotalProcesses - 1);
     report.Add(L"running_at_end", atEnd.ActiveProcesses - (ended ? 0 : 1));
-    report.Add(L"running_names", NamesInJob(job, gate.dwProcessId));
 
     if (!hold.empty()) {
         DeleteFileW(hold.c_str());
