@@ -45,21 +45,6 @@ public:
 
     constexpr const char16_t* units() const { return units_; }
 
-    // Whether `key` occurs in the text, searched from its first character with
-    // an exact unit-by-unit comparison.
-    constexpr bool Contains(const char16_t* key, std::size_t keyLength) const {
-        for (std::size_t start = 0; start + keyLength <= length_; ++start) {
-            std::size_t matched = 0;
-            while (matched < keyLength && units_[start + matched] == key[matched]) {
-                ++matched;
-            }
-            if (matched == keyLength) {
-                return true;
-            }
-        }
-        return false;
-    }
-
     friend constexpr bool operator==(const BoardVersionPrefix& a, const BoardVersionPrefix& b) {
         if (a.state_ != b.state_ || a.length_ != b.length_) {
             return false;

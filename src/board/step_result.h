@@ -10,7 +10,6 @@ using StepResult = std::int32_t;
 
 inline constexpr StepResult kStepOk = 0;           // S_OK
 inline constexpr StepResult kStepNoMore = 1;       // S_FALSE: an enumeration has ended
-inline constexpr StepResult kStepEmptySlot = static_cast<StepResult>(0x80004003u);  // E_POINTER
 
 constexpr bool StepFailed(StepResult result) { return result < 0; }
 

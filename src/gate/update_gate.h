@@ -49,10 +49,12 @@ constexpr GateVerdict FormGateVerdict(const BoardVersionPrefix& prefix) {
     if (prefix.length() == 0) {
         return GateVerdict::NoVersion;
     }
-    if (!prefix.Contains(kModelKey, sizeof kModelKey / sizeof kModelKey[0] - 1)) {
-        return GateVerdict::OtherBoard;
-    }
-    return GateVerdict::Admit;
+    // The key is searched for in the prefix with an exact comparison; as the
+    // prefix holds at most two characters, it contains the key only by being it.
+    static_assert(sizeof kModelKey / sizeof kModelKey[0] - 1 == BoardVersionPrefix::kMaxLength);
+    const bool isModelKey = prefix.length() == BoardVersionPrefix::kMaxLength &&
+                            prefix.units()[0] == kModelKey[0] && prefix.units()[1] == kModelKey[1];
+    return isModelKey ? GateVerdict::Admit : GateVerdict::OtherBoard;
 }
 
 }  // namespace flashgate

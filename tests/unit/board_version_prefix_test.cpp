@@ -52,19 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"WholeSurrogatePair", u"\U0001F600" u"41", u"\U0001F600", GateVerdict::OtherBoard}),
     [](const ::testing::TestParamInfo<VersionCase>& param) { return param.param.name; });
 
-TEST(BoardVersionPrefixStates, NothingReadAndValuelessHaveNoTextButStayDistinct) {
-    const BoardVersionPrefix nothingRead;
-    const BoardVersionPrefix valueless = BoardVersionPrefix::Valueless();
-    const BoardVersionPrefix emptyText = Prefix(u"");
-
-    EXPECT_EQ(nothingRead.state(), BoardVersionPrefix::State::NothingRead);
-    EXPECT_EQ(nothingRead.length(), 0u);
-    EXPECT_EQ(valueless.length(), 0u);
-    EXPECT_NE(nothingRead, emptyText);
-    EXPECT_NE(nothingRead, valueless);
-    EXPECT_NE(valueless, emptyText);
-}
-
 TEST(GateVerdictForStates, NothingReadGetsTheAdministratorNoticeAndValuelessIsNeverAdmitted) {
     EXPECT_EQ(FormGateVerdict(BoardVersionPrefix{}), GateVerdict::NoVersion);
     EXPECT_EQ(FormGateVerdict(BoardVersionPrefix::Valueless()), GateVerdict::OtherBoard);

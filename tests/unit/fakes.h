@@ -43,7 +43,6 @@ public:
         }
     }
     explicit operator bool() const { return journal_ != nullptr; }
-    const std::string& name() const { return name_; }
 
 private:
     std::string name_;
@@ -73,60 +72,38 @@ public:
     FailingStep failingStep = FailingStep::None;
     std::size_t walkFailsAfter = SIZE_MAX;  // records delivered before moving on fails
     ReleaseJournal released;
-    std::size_t versionReads = 0;
 
-    StepResult BindServices(Services& services) {
-        if (failingStep == FailingStep::Bind) {
-            return kFailed;
-        }
-        services = FakeObjectRef("services", &released);
-        return kStepOk;
-    }
+    StepResult BindServices(Services& services) { return Make(FailingStep::Bind, "services", services); }
 
     StepResult ExecQuery(const Services& services, ResultSet& resultSet) {
-        if (!services) {
-            return kStepEmptySlot;
-        }
-        if (failingStep == FailingStep::Query) {
-            return kFailed;
-        }
-        resultSet = FakeObjectRef("result set", &released);
-        return kStepOk;
+        return services ? Make(FailingStep::Query, "result set", resultSet) : kEmptySlot;
     }
 
     StepResult StartWalk(const ResultSet& resultSet, Walker& walker) {
-        if (!resultSet) {
-            return kStepEmptySlot;
-        }
-        if (failingStep == FailingStep::StartWalk) {
-            return kFailed;
-        }
-        walker = FakeObjectRef("walker", &released);
-        next_ = 0;
-        return kStepOk;
+        return resultSet ? Make(FailingStep::StartWalk, "walker", walker) : kEmptySlot;
     }
 
     StepResult NextRecord(const Walker& walker, Record& record) {
         if (!walker) {
-            return kStepEmptySlot;
+            return kEmptySlot;
         }
-        if (next_ == walkFailsAfter) {
+        if (delivered_ == walkFailsAfter) {
             return kFailed;
         }
-        if (next_ == records.size()) {
+        if (delivered_ == records.size()) {
             return kStepNoMore;
         }
-        record = FakeObjectRef("record " + std::to_string(next_), &released);
-        ++next_;
+        record = FakeObjectRef("record " + std::to_string(delivered_), &released);
+        ++delivered_;
         return kStepOk;
     }
 
+    // Reads the record delivered last, which is the one in the slot.
     StepResult ReadVersion(const Record& record, BoardVersionPrefix& prefix) {
         if (!record) {
-            return kStepEmptySlot;
+            return kEmptySlot;
         }
-        ++versionReads;
-        const FakeBoardRecord& board = records.at(std::stoul(record.name().substr(7)));
+        const FakeBoardRecord& board = records.at(delivered_ - 1);
         switch (board.version) {
         case FakeBoardRecord::Version::Text:
             prefix = BoardVersionPrefix::FromVersionText(board.text.data(), board.text.size());
@@ -141,7 +118,17 @@ public:
     }
 
 private:
-    std::size_t next_ = 0;
+    static constexpr StepResult kEmptySlot = static_cast<StepResult>(0x80004003u);  // E_POINTER
+
+    StepResult Make(FailingStep step, const char* name, FakeObjectRef& output) {
+        if (failingStep == step) {
+            return kFailed;
+        }
+        output = FakeObjectRef(name, &released);
+        return kStepOk;
+    }
+
+    std::size_t delivered_ = 0;
 };
 
 // Records what the gate did, in order; each operation can be made to fail.
