@@ -8,9 +8,11 @@
 
 namespace flashgate {
 
-// `Gate` provides the two platform operations, each returning its HRESULT:
+// `Gate` provides the platform operations, each returning its HRESULT:
 //   ShowNotice(const Notice&)                      a modal message box; returns when dismissed
-//   StartProgram(const char16_t* commandLine, int showState)   start, never wait
+//   StartProgram(const char16_t* commandLine, int showState)   plain process creation, never wait
+//   StartProgramThroughShell(const char16_t* fileName, int showState)
+//       the file that process creation found for that name, started by the shell, never wait
 template <class Gate>
 ExitStatus CarryOutVerdict(GateVerdict verdict, Gate& gate) {
     // A notice that cannot be shown is passed over silently; the outcome the
@@ -25,9 +27,14 @@ ExitStatus CarryOutVerdict(GateVerdict verdict, Gate& gate) {
     case GateVerdict::Admit:
         break;
     }
-    return StepFailed(gate.StartProgram(kFlashUtilityCommandLine, kFlashUtilityShowState))
-               ? ExitStatus::FlashUtilityNotStarted
-               : ExitStatus::FlashUtilityStarted;
+    StepResult started = gate.StartProgram(kFlashUtilityCommandLine, kFlashUtilityShowState);
+    // A flash utility that requires administrator rights cannot be started by
+    // plain process creation from this unelevated program; the shell can,
+    // once Windows has asked the user for consent. No other error takes this way.
+    if (started == kStepElevationRequired) {
+        started = gate.StartProgramThroughShell(kFlashUtilityCommandLine, kFlashUtilityShowState);
+    }
+    return StepFailed(started) ? ExitStatus::FlashUtilityNotStarted : ExitStatus::FlashUtilityStarted;
 }
 
 // Runs once per program run. The board query objects stay alive until the

@@ -2,7 +2,7 @@
 // SetDefaultDllDirectories.
 #include "win/dll_search.h"
 
-#include <windows.h>
+#include "win/system_function.h"
 
 namespace flashgate::win {
 
@@ -10,12 +10,8 @@ void RestrictDllSearchToSystem32() {
     // Looked up at run time: Vista, and 7 without KB2533623, lack it, and a
     // static import would keep the program from loading there.
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    const FARPROC found =
-        kernel32 != nullptr ? GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-    // void(*)() is the one function type that converts to any other without a warning.
-    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-        reinterpret_cast<void (*)()>(found));
+    const auto setDefaultDllDirectories = SystemFunction<SetDefaultDllDirectoriesFunction>(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     if (setDefaultDllDirectories != nullptr &&
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         return;

@@ -1,5 +1,7 @@
-// MessageBoxW and CreateProcessW, as thin as the gate needs them.
+// MessageBoxW, CreateProcessW and the shell's start, as thin as the gate needs them.
 #include "win/windows_gate.h"
+
+#include "win/system_function.h"
 
 namespace flashgate::win {
 namespace {
@@ -14,9 +16,58 @@ HRESULT LastError() {
     return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
 }
 
+// Deployment tools may run the program as a service, in session 0, on a
+// window station no one can see; a message box there would hold the program,
+// and the deployment with it, for ever.
+bool WindowStationIsVisible() {
+    USEROBJECTFLAGS flags{};
+    if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, nullptr)) {
+        return true;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// The folders process creation searches, in its order, as one list for
+// SearchPathW. Any folder that cannot be named makes the list unusable: a
+// search without it could find another file than process creation did.
+class SearchList {
+public:
+    // A folder name of `length` characters; 0 is a failed lookup.
+    void Add(const wchar_t* folder, DWORD length) {
+        if (length == 0 || length >= MAX_PATH || used_ + length + 2 > kCapacity) {
+            complete_ = false;
+            return;
+        }
+        CopyMemory(list_ + used_, folder, length * sizeof(wchar_t));
+        used_ += length;
+        list_[used_++] = L';';
+        list_[used_] = L'\0';
+    }
+
+    // PATH last; a program without one searches only the folders before it.
+    void AddPath() {
+        if (GetEnvironmentVariableW(L"PATH", list_ + used_, kCapacity - used_) >= kCapacity - used_) {
+            complete_ = false;
+        }
+    }
+
+    const wchar_t* get() const { return complete_ ? list_ : nullptr; }
+
+private:
+    // Five folders and PATH, which Windows caps at 32,767 characters; the
+    // stack has room for it.
+    static constexpr DWORD kCapacity = 32767 + 5 * MAX_PATH;
+    wchar_t list_[kCapacity];  // text up to used_, written by Add
+    DWORD used_ = 0;
+    bool complete_ = true;
+};
+
 }  // namespace
 
 HRESULT WindowsGate::ShowNotice(const Notice& notice) {
+    if (!WindowStationIsVisible()) {
+        return HRESULT_FROM_WIN32(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
+    }
     return MessageBoxW(nullptr, AsWide(notice.text), AsWide(notice.title), notice.style) != 0
                ? S_OK
                : LastError();
@@ -44,6 +95,72 @@ HRESULT WindowsGate::StartProgram(const char16_t* commandLine, int showState) {
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
     return S_OK;
+}
+
+HRESULT WindowsGate::StartProgramThroughShell(const char16_t* fileName, int showState) {
+    wchar_t path[MAX_PATH];
+    const HRESULT hr = FindProgramAsProcessCreationDoes(AsWide(fileName), path);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // shell32 is loaded on this path only, and from System32 by its full
+    // name; it stays loaded until the program ends a moment later.
+    wchar_t shell32[MAX_PATH];
+    const UINT folder = GetSystemDirectoryW(shell32, MAX_PATH);
+    if (folder == 0 || folder + sizeof "\\shell32.dll" > MAX_PATH) {
+        return LastError();
+    }
+    lstrcatW(shell32, L"\\shell32.dll");
+    const auto shellExecuteEx =
+        SystemFunction<ShellExecuteExFunction>(LoadLibraryW(shell32), "ShellExecuteExW");
+    return shellExecuteEx != nullptr ? StartThroughShell(path, showState, shellExecuteEx) : LastError();
+}
+
+HRESULT StartThroughShell(const wchar_t* path, int showState, ShellExecuteExFunction shellExecuteEx) {
+    SHELLEXECUTEINFOW start{};
+    start.cbSize = sizeof start;
+    // NOASYNC: the program ends right after this call, so the shell must have
+    // finished before it returns. FLAG_NO_UI: a failure shows no message.
+    start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    start.lpFile = path;
+    start.nShow = showState;
+    return shellExecuteEx(&start) ? S_OK : LastError();
+}
+
+HRESULT FindProgramAsProcessCreationDoes(const wchar_t* fileName, wchar_t (&path)[MAX_PATH]) {
+    SearchList folders;
+    wchar_t folder[MAX_PATH];
+
+    // The program's own folder, up to and with its last backslash.
+    DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
+    while (length > 0 && folder[length - 1] != L'\\') {
+        --length;
+    }
+    folders.Add(folder, length);
+    // Process creation leaves the current folder out where the system is told to.
+    if (NeedCurrentDirectoryForExePathW(fileName)) {
+        folders.Add(folder, GetCurrentDirectoryW(MAX_PATH, folder));
+    }
+    folders.Add(folder, GetSystemDirectoryW(folder, MAX_PATH));
+    // The 16-bit system folder has no function of its own: it is System in the
+    // Windows folder, which comes next.
+    const DWORD windows = GetWindowsDirectoryW(folder, MAX_PATH - 7);
+    if (windows == 0 || windows >= MAX_PATH - 7) {
+        return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
+    }
+    lstrcatW(folder, L"\\System");
+    folders.Add(folder, windows + 7);
+    folders.Add(folder, windows);
+    folders.AddPath();
+    if (folders.get() == nullptr) {
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    }
+
+    const DWORD found = SearchPathW(folders.get(), fileName, nullptr, MAX_PATH, path, nullptr);
+    if (found == 0) {
+        return LastError();
+    }
+    return found < MAX_PATH ? S_OK : HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 }
 
 }  // namespace flashgate::win

@@ -1,8 +1,9 @@
-// The update gate's two platform operations on Windows: the notice and the
-// start of the flash utility.
+// The update gate's platform operations on Windows: the notice and the start
+// of the flash utility.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "gate/update_gate.h"
 
@@ -11,10 +12,26 @@ namespace flashgate::win {
 class WindowsGate {
 public:
     // A modal message box with no owner; returns when the user dismisses it.
+    // Where no one could see it, it is not shown and the call fails.
     HRESULT ShowNotice(const Notice& notice);
 
     // Plain process creation from `commandLine`, without waiting for it.
     HRESULT StartProgram(const char16_t* commandLine, int showState);
+
+    // The file process creation finds for `fileName`, started through the
+    // shell, which asks for consent where the program requires elevation.
+    // Does not wait for it; shows nothing of its own when it fails.
+    HRESULT StartProgramThroughShell(const char16_t* fileName, int showState);
 };
+
+// Starts the program at `path` through the shell function given (the
+// shell's ShellExecuteExW, or a test's stand-in), without waiting for it.
+using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+HRESULT StartThroughShell(const wchar_t* path, int showState, ShellExecuteExFunction shellExecuteEx);
+
+// The file CreateProcessW starts for a command line that names a program
+// without a folder, searched for in the same folders in the same order: the
+// running program's own folder, the current folder, the system folders, PATH.
+HRESULT FindProgramAsProcessCreationDoes(const wchar_t* fileName, wchar_t (&path)[MAX_PATH]);
 
 }  // namespace flashgate::win

@@ -5,7 +5,8 @@
 //   notice_watcher PROGRAM FOLDER DISMISS REPORT [PICTURE]
 //
 // PROGRAM is started in FOLDER. DISMISS is ok, escape, close (the close box)
-// or user (someone at the display does it). With PICTURE, the notice's screen
+// or user (someone at the display does it); or hidden: the program is started
+// on a desktop of a window station no one can see, as a service would be. With PICTURE, the notice's screen
 // rectangle is written to PICTURE.rect and the notice stays up until
 // PICTURE.done exists (at most 15 s), so that the host can take a picture.
 // If FLASHGATE_STANDIN_HOLD names a file, it exists while the program runs and
@@ -303,7 +304,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring dismiss = argv[3];
     const std::wstring reportPath = argv[4];
     const std::wstring picture = argc == 6 ? argv[5] : L"";
-    if (dismiss != L"ok" && dismiss != L"escape" && dismiss != L"close" && dismiss != L"user") {
+    if (dismiss != L"ok" && dismiss != L"escape" && dismiss != L"close" && dismiss != L"user" &&
+        dismiss != L"hidden") {
         return Usage();
     }
     const bool byUser = dismiss == L"user";
@@ -328,6 +330,16 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    // Only WinSta0 is visible; a window station made here never is. A desktop
+    // is made on the station it belongs to, so the watcher visits it briefly.
+    wchar_t hiddenDesktop[] = L"flashgate-hidden\\Default";
+    if (dismiss == L"hidden") {
+        const HWINSTA visible = GetProcessWindowStation();
+        SetProcessWindowStation(CreateWindowStationW(L"flashgate-hidden", 0, WINSTA_ALL_ACCESS, nullptr));
+        CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        SetProcessWindowStation(visible);
+        startup.lpDesktop = hiddenDesktop;
+    }
     PROCESS_INFORMATION gate{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                         nullptr, folder.c_str(), &startup, &gate)) {

@@ -124,8 +124,8 @@ def check_manifest(found, c):
     aware = root.find(f".//{SETTINGS_2005}dpiAware")
     awareness = root.find(f".//{SETTINGS_2016}dpiAwareness")
     c.expect(aware is not None and aware.text == "true/pm", "manifest: dpiAware is not true/pm")
-    c.expect(awareness is not None and awareness.text == "PerMonitorV2",
-             "manifest: dpiAwareness is not PerMonitorV2")
+    c.expect(awareness is not None and [v.strip() for v in awareness.text.split(",")] == ["PerMonitorV2", "PerMonitor"],
+             "manifest: dpiAwareness is not PerMonitorV2 falling back to PerMonitor")
 
 
 def check_version(pe, version, c):

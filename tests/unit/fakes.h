@@ -135,8 +135,8 @@ private:
 class FakeGate {
 public:
     struct Event {
-        enum class Kind { Notice, Start } kind;
-        std::u16string text;   // notice text, or the command line
+        enum class Kind { Notice, Start, ShellStart } kind;
+        std::u16string text;   // notice text, command line or file name
         std::u16string title;
         unsigned style = 0;
         int showState = 0;
@@ -146,6 +146,7 @@ public:
     std::vector<Event> events;
     StepResult noticeResult = kStepOk;
     StepResult startResult = kStepOk;
+    StepResult shellStartResult = kStepOk;
     const ReleaseJournal* journal = nullptr;  // to see what was released before each event
 
     StepResult ShowNotice(const Notice& notice) {
@@ -156,6 +157,11 @@ public:
     StepResult StartProgram(const char16_t* commandLine, int showState) {
         events.push_back({Event::Kind::Start, commandLine, {}, 0, showState, ReleasedSoFar()});
         return startResult;
+    }
+
+    StepResult StartProgramThroughShell(const char16_t* fileName, int showState) {
+        events.push_back({Event::Kind::ShellStart, fileName, {}, 0, showState, ReleasedSoFar()});
+        return shellStartResult;
     }
 
 private:

@@ -58,14 +58,43 @@ TEST(MainOnAMatchingBoard, StartsTheFlashUtilityOnceAndShowsNothing) {
     EXPECT_EQ(run.status, ExitStatus::FlashUtilityStarted);
 }
 
-TEST(MainOnAMatchingBoard, AFailedStartShowsNothingAndSaysSoInTheExitStatus) {
+// A flash utility that requires elevation: plain process creation answers
+// ERROR_ELEVATION_REQUIRED, and the same file is then started through the shell.
+TEST(MainOnAMatchingBoard, StartsAFlashUtilityThatRequiresElevationThroughTheShell) {
     GateRun run({FakeBoardRecord::WithText(u"41B")});
-    run.gate.startResult = static_cast<StepResult>(0x80070002u);  // file not found
+    run.gate.startResult = static_cast<StepResult>(0x800702E4u);  // ERROR_ELEVATION_REQUIRED
     run.Go();
 
-    ASSERT_EQ(run.gate.events.size(), 1u);
+    ASSERT_EQ(run.gate.events.size(), 2u);
     EXPECT_EQ(run.gate.events[0].kind, Event::Kind::Start);
+    EXPECT_EQ(run.gate.events[1].kind, Event::Kind::ShellStart);
+    EXPECT_EQ(run.gate.events[1].text, u"WinPhlash.exe");
+    EXPECT_EQ(run.gate.events[1].showState, 1);
+    EXPECT_EQ(run.status, ExitStatus::FlashUtilityStarted);
+}
+
+TEST(MainOnAMatchingBoard, ADeclinedOrFailedShellStartIsSilent) {
+    GateRun run({FakeBoardRecord::WithText(u"41B")});
+    run.gate.startResult = static_cast<StepResult>(0x800702E4u);
+    run.gate.shellStartResult = static_cast<StepResult>(0x800704C7u);  // ERROR_CANCELLED: consent declined
+    run.Go();
+
+    ASSERT_EQ(run.gate.events.size(), 2u);
+    EXPECT_EQ(run.gate.events[1].kind, Event::Kind::ShellStart);
     EXPECT_EQ(run.status, ExitStatus::FlashUtilityNotStarted);
+}
+
+TEST(MainOnAMatchingBoard, AnyOtherFailedStartShowsNothingAndSaysSoInTheExitStatus) {
+    for (const auto error : {0x80070002u, 0x80070005u, 0x800700C1u, 0x80004005u}) {
+        // file not found, access denied, not a valid program, unspecified
+        GateRun run({FakeBoardRecord::WithText(u"41B")});
+        run.gate.startResult = static_cast<StepResult>(error);
+        run.Go();
+
+        ASSERT_EQ(run.gate.events.size(), 1u) << std::hex << error;
+        EXPECT_EQ(run.gate.events[0].kind, Event::Kind::Start);
+        EXPECT_EQ(run.status, ExitStatus::FlashUtilityNotStarted);
+    }
 }
 
 TEST(MainWithoutABoardVersion, ShowsTheAdministratorNotice) {
