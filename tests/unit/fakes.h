@@ -2,6 +2,7 @@
 // WMI and Windows do where it matters: objects are released once, when their
 // slot is emptied or refilled; a Version may be text, null or unreadable; an
 // enumeration may end or fail part-way; a step writes nothing when it fails.
+// Both write what happens, in order, to one journal.
 #pragma once
 
 #include <cstddef>
@@ -16,15 +17,15 @@ namespace flashgate::testing {
 
 inline constexpr StepResult kFailed = static_cast<StepResult>(0x80041003u);  // WBEM_E_ACCESS_DENIED
 
-// Everything released, in order, by name.
-using ReleaseJournal = std::vector<std::string>;
+// Objects released (by name), notices shown and programs started, in order.
+using Journal = std::vector<std::string>;
 
 // A reference to one platform object, like a ComPtr: it releases the object
 // when emptied or when a new object replaces it.
 class FakeObjectRef {
 public:
     FakeObjectRef() = default;
-    FakeObjectRef(std::string name, ReleaseJournal* journal) : name_(std::move(name)), journal_(journal) {}
+    FakeObjectRef(std::string name, Journal* journal) : name_(std::move(name)), journal_(journal) {}
     FakeObjectRef(const FakeObjectRef&) = delete;
     FakeObjectRef& operator=(const FakeObjectRef&) = delete;
     FakeObjectRef& operator=(FakeObjectRef&& other) noexcept {
@@ -46,7 +47,7 @@ public:
 
 private:
     std::string name_;
-    ReleaseJournal* journal_ = nullptr;
+    Journal* journal_ = nullptr;
 };
 
 struct FakeBoardRecord {
@@ -71,7 +72,7 @@ public:
     std::vector<FakeBoardRecord> records;
     FailingStep failingStep = FailingStep::None;
     std::size_t walkFailsAfter = SIZE_MAX;  // records delivered before moving on fails
-    ReleaseJournal released;
+    Journal journal;  // what is released, and what the gate does
 
     StepResult BindServices(Services& services) { return Make(FailingStep::Bind, "services", services); }
 
@@ -93,7 +94,7 @@ public:
         if (delivered_ == records.size()) {
             return kStepNoMore;
         }
-        record = FakeObjectRef("record " + std::to_string(delivered_), &released);
+        record = FakeObjectRef("record " + std::to_string(delivered_), &journal);
         ++delivered_;
         return kStepOk;
     }
@@ -124,48 +125,49 @@ private:
         if (failingStep == step) {
             return kFailed;
         }
-        output = FakeObjectRef(name, &released);
+        output = FakeObjectRef(name, &journal);
         return kStepOk;
     }
 
     std::size_t delivered_ = 0;
 };
 
-// Records what the gate did, in order; each operation can be made to fail.
+// Writes what the gate does to the journal; each operation can be made to fail.
 class FakeGate {
 public:
-    struct Event {
-        enum class Kind { Notice, Start, ShellStart } kind;
-        std::u16string text;   // notice text, command line or file name
-        std::u16string title;
-        unsigned style = 0;
-        int showState = 0;
-        ReleaseJournal releasedBefore;  // what had been released when it happened
-    };
+    explicit FakeGate(Journal& journal) : journal_(journal) {}
 
-    std::vector<Event> events;
     StepResult noticeResult = kStepOk;
     StepResult startResult = kStepOk;
     StepResult shellStartResult = kStepOk;
-    const ReleaseJournal* journal = nullptr;  // to see what was released before each event
 
     StepResult ShowNotice(const Notice& notice) {
-        events.push_back({Event::Kind::Notice, notice.text, notice.title, notice.style, 0, ReleasedSoFar()});
+        journal_.push_back("notice " + std::to_string(notice.style) + " " + Ascii(notice.title) + ": " +
+                           Ascii(notice.text));
         return noticeResult;
     }
 
     StepResult StartProgram(const char16_t* commandLine, int showState) {
-        events.push_back({Event::Kind::Start, commandLine, {}, 0, showState, ReleasedSoFar()});
+        journal_.push_back("start " + Ascii(commandLine) + ", show " + std::to_string(showState));
         return startResult;
     }
 
     StepResult StartProgramThroughShell(const char16_t* fileName, int showState) {
-        events.push_back({Event::Kind::ShellStart, fileName, {}, 0, showState, ReleasedSoFar()});
+        journal_.push_back("shell start " + Ascii(fileName) + ", show " + std::to_string(showState));
         return shellStartResult;
     }
 
 private:
-    ReleaseJournal ReleasedSoFar() const { return journal ? *journal : ReleaseJournal{}; }
+    // The gate's texts are ASCII; anything else shows as '?'.
+    static std::string Ascii(std::u16string_view text) {
+        std::string ascii;
+        for (char16_t c : text) {
+            ascii += c < 0x80 ? static_cast<char>(c) : '?';
+        }
+        return ascii;
+    }
+
+    Journal& journal_;
 };
 
 inline BoardVersionPrefix Prefix(std::u16string_view text) {

@@ -1,8 +1,9 @@
-// The start-up routine's effects: one notice or one start, never both, with
-// the exit status that says which.
+// The start-up routine's effects, in order: one notice or one start (through
+// the shell only when the flash utility requires elevation), never both, then
+// the board query objects released; and the exit status that says which.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <functional>
 
 #include "fakes.h"
 #include "gate/modMain.h"
@@ -13,155 +14,105 @@ namespace {
 using testing::FakeBoardRecord;
 using testing::FakeGate;
 using testing::FakeWmi;
-using Event = FakeGate::Event;
+using testing::Journal;
+using testing::kFailed;
 
 // Typed out again here, not taken from the program, so that an edit to the
-// program's texts shows up as a failure.
-constexpr char16_t kAdministratorText[] =
-    u"You must be logged in with administrator privilege in order to update the system BIOS.  "
-    u"The system BIOS will not be updated.";
-constexpr char16_t kWrongModelText[] = u"This BIOS is not for your Notebook PC.";
+// program's texts shows up as a failure. 48 is MB_OK | MB_ICONEXCLAMATION.
+const std::string kAdministratorNotice =
+    "notice 48 Dorvanel: You must be logged in with administrator privilege in order to update the "
+    "system BIOS.  The system BIOS will not be updated.";
+const std::string kWrongModelNotice = "notice 48 WinPhlash: This BIOS is not for your Notebook PC.";
+const std::string kStart = "start WinPhlash.exe, show 1";
+const std::string kShellStart = "shell start WinPhlash.exe, show 1";
+// The walker goes before the result set it walks, the services object last.
+const Journal kReleased = {"walker", "result set", "record 0", "services"};
 
-struct GateRun {
-    FakeWmi wmi;
-    FakeGate gate;
-    ExitStatus status{};
+constexpr StepResult kElevationRequired = static_cast<StepResult>(0x800702E4u);
+constexpr StepResult kCancelled = static_cast<StepResult>(0x800704C7u);  // consent declined
 
-    explicit GateRun(std::vector<FakeBoardRecord> records) {
-        wmi.records = std::move(records);
-        gate.journal = &wmi.released;
-    }
-
-    GateRun& Go() {
-        status = Main(wmi, gate);
-        return *this;
-    }
+struct Outcome {
+    ExitStatus status;
+    Journal journal;
+    bool operator==(const Outcome& other) const { return status == other.status && journal == other.journal; }
 };
 
-void ExpectOneNotice(const GateRun& run, const char16_t* text, const char16_t* title) {
-    ASSERT_EQ(run.gate.events.size(), 1u);
-    const Event& notice = run.gate.events[0];
-    EXPECT_EQ(notice.kind, Event::Kind::Notice);
-    EXPECT_EQ(notice.text, text);
-    EXPECT_EQ(notice.title, title);
-    EXPECT_EQ(notice.style, 0x30u);  // MB_OK | MB_ICONEXCLAMATION
+void PrintTo(const Outcome& outcome, std::ostream* out) {
+    *out << "exit " << static_cast<int>(outcome.status);
+    for (const std::string& entry : outcome.journal) {
+        *out << "\n  " << entry;
+    }
 }
 
-TEST(MainOnAMatchingBoard, StartsTheFlashUtilityOnceAndShowsNothing) {
-    GateRun run({FakeBoardRecord::WithText(u"41B")});
-    run.Go();
-
-    ASSERT_EQ(run.gate.events.size(), 1u);
-    EXPECT_EQ(run.gate.events[0].kind, Event::Kind::Start);
-    EXPECT_EQ(run.gate.events[0].text, u"WinPhlash.exe");
-    EXPECT_EQ(run.gate.events[0].showState, 1);  // SW_SHOWNORMAL
-    EXPECT_EQ(run.status, ExitStatus::FlashUtilityStarted);
+Outcome RunMain(std::vector<FakeBoardRecord> records, const std::function<void(FakeWmi&, FakeGate&)>& arrange = {}) {
+    FakeWmi wmi;
+    wmi.records = std::move(records);
+    FakeGate gate(wmi.journal);
+    if (arrange) {
+        arrange(wmi, gate);
+    }
+    const ExitStatus status = Main(wmi, gate);
+    return {status, wmi.journal};
 }
 
-// A flash utility that requires elevation: plain process creation answers
-// ERROR_ELEVATION_REQUIRED, and the same file is then started through the shell.
-TEST(MainOnAMatchingBoard, StartsAFlashUtilityThatRequiresElevationThroughTheShell) {
-    GateRun run({FakeBoardRecord::WithText(u"41B")});
-    run.gate.startResult = static_cast<StepResult>(0x800702E4u);  // ERROR_ELEVATION_REQUIRED
-    run.Go();
-
-    ASSERT_EQ(run.gate.events.size(), 2u);
-    EXPECT_EQ(run.gate.events[0].kind, Event::Kind::Start);
-    EXPECT_EQ(run.gate.events[1].kind, Event::Kind::ShellStart);
-    EXPECT_EQ(run.gate.events[1].text, u"WinPhlash.exe");
-    EXPECT_EQ(run.gate.events[1].showState, 1);
-    EXPECT_EQ(run.status, ExitStatus::FlashUtilityStarted);
+Journal Then(const std::string& first, Journal rest) {
+    rest.insert(rest.begin(), first);
+    return rest;
 }
 
-TEST(MainOnAMatchingBoard, ADeclinedOrFailedShellStartIsSilent) {
-    GateRun run({FakeBoardRecord::WithText(u"41B")});
-    run.gate.startResult = static_cast<StepResult>(0x800702E4u);
-    run.gate.shellStartResult = static_cast<StepResult>(0x800704C7u);  // ERROR_CANCELLED: consent declined
-    run.Go();
+const FakeBoardRecord k41B = FakeBoardRecord::WithText(u"41B");
 
-    ASSERT_EQ(run.gate.events.size(), 2u);
-    EXPECT_EQ(run.gate.events[1].kind, Event::Kind::ShellStart);
-    EXPECT_EQ(run.status, ExitStatus::FlashUtilityNotStarted);
+TEST(Main, StartsTheFlashUtilityOnAMatchingBoardBeforeReleasingTheBoardObjects) {
+    EXPECT_EQ(RunMain({k41B}), (Outcome{ExitStatus::FlashUtilityStarted, Then(kStart, kReleased)}));
 }
 
-TEST(MainOnAMatchingBoard, AnyOtherFailedStartShowsNothingAndSaysSoInTheExitStatus) {
+TEST(Main, StartsAFlashUtilityThatRequiresElevationThroughTheShell) {
+    const auto elevation = [](FakeWmi&, FakeGate& gate) { gate.startResult = kElevationRequired; };
+    EXPECT_EQ(RunMain({k41B}, elevation),
+              (Outcome{ExitStatus::FlashUtilityStarted, Then(kStart, Then(kShellStart, kReleased))}));
+
+    const auto declined = [](FakeWmi&, FakeGate& gate) {
+        gate.startResult = kElevationRequired;
+        gate.shellStartResult = kCancelled;
+    };
+    EXPECT_EQ(RunMain({k41B}, declined),
+              (Outcome{ExitStatus::FlashUtilityNotStarted, Then(kStart, Then(kShellStart, kReleased))}));
+}
+
+TEST(Main, AnyOtherFailedStartShowsNothingAndSaysSoInTheExitStatus) {
+    // file not found, access denied, not a valid program, unspecified
     for (const auto error : {0x80070002u, 0x80070005u, 0x800700C1u, 0x80004005u}) {
-        // file not found, access denied, not a valid program, unspecified
-        GateRun run({FakeBoardRecord::WithText(u"41B")});
-        run.gate.startResult = static_cast<StepResult>(error);
-        run.Go();
-
-        ASSERT_EQ(run.gate.events.size(), 1u) << std::hex << error;
-        EXPECT_EQ(run.gate.events[0].kind, Event::Kind::Start);
-        EXPECT_EQ(run.status, ExitStatus::FlashUtilityNotStarted);
+        const auto fails = [error](FakeWmi&, FakeGate& gate) { gate.startResult = static_cast<StepResult>(error); };
+        EXPECT_EQ(RunMain({k41B}, fails), (Outcome{ExitStatus::FlashUtilityNotStarted, Then(kStart, kReleased)}));
     }
 }
 
-TEST(MainWithoutABoardVersion, ShowsTheAdministratorNotice) {
-    GateRun unreachable({FakeBoardRecord::WithText(u"41B")});
-    unreachable.wmi.failingStep = FakeWmi::FailingStep::Bind;
-    GateRun noRecords({});
-    GateRun emptyVersion({FakeBoardRecord::WithText(u"")});
-
-    for (GateRun* run : {&unreachable, &noRecords, &emptyVersion}) {
-        run->Go();
-        ExpectOneNotice(*run, kAdministratorText, u"Dorvanel");
-        EXPECT_EQ(run->status, ExitStatus::AdministratorNotice);
-    }
+TEST(Main, ShowsTheAdministratorNoticeWithoutABoardVersion) {
+    const auto unreachable = [](FakeWmi& wmi, FakeGate&) { wmi.failingStep = FakeWmi::FailingStep::Bind; };
+    const auto noQuery = [](FakeWmi& wmi, FakeGate&) { wmi.failingStep = FakeWmi::FailingStep::Query; };
+    // Only the objects that were made are released.
+    EXPECT_EQ(RunMain({k41B}, unreachable), (Outcome{ExitStatus::AdministratorNotice, {kAdministratorNotice}}));
+    EXPECT_EQ(RunMain({k41B}, noQuery), (Outcome{ExitStatus::AdministratorNotice, {kAdministratorNotice, "services"}}));
+    EXPECT_EQ(RunMain({}), (Outcome{ExitStatus::AdministratorNotice,
+                                {kAdministratorNotice, "walker", "result set", "services"}}));
+    EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"")}),
+              (Outcome{ExitStatus::AdministratorNotice, Then(kAdministratorNotice, kReleased)}));
 }
 
-TEST(MainOnAnotherBoard, ShowsTheWrongModelNotice) {
-    GateRun other({FakeBoardRecord::WithText(u"50B")});
-    GateRun valueless({FakeBoardRecord::WithText(u"41A"), FakeBoardRecord::WithNullVersion()});
-
-    for (GateRun* run : {&other, &valueless}) {
-        run->Go();
-        ExpectOneNotice(*run, kWrongModelText, u"WinPhlash");
-        EXPECT_EQ(run->status, ExitStatus::WrongModelNotice);
-    }
+TEST(Main, ShowsTheWrongModelNoticeOnAnotherBoardOrAValuelessVersion) {
+    EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"50B")}),
+              (Outcome{ExitStatus::WrongModelNotice, Then(kWrongModelNotice, kReleased)}));
+    const Journal replaced = {"record 0", kWrongModelNotice, "walker", "result set", "record 1", "services"};
+    EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"41A"), FakeBoardRecord::WithNullVersion()}),
+              (Outcome{ExitStatus::WrongModelNotice, replaced}));
 }
 
-TEST(MainWhenANoticeFails, StartsNothingAndKeepsTheVerdictsExitStatus) {
-    GateRun noVersion({});
-    GateRun other({FakeBoardRecord::WithText(u"4")});
-
-    for (GateRun* run : {&noVersion, &other}) {
-        run->gate.noticeResult = static_cast<StepResult>(0x80004005u);  // E_FAIL
-        run->Go();
-        ASSERT_EQ(run->gate.events.size(), 1u);
-        EXPECT_EQ(run->gate.events[0].kind, Event::Kind::Notice);
-    }
-    EXPECT_EQ(noVersion.status, ExitStatus::AdministratorNotice);
-    EXPECT_EQ(other.status, ExitStatus::WrongModelNotice);
-}
-
-TEST(MainBoardQueryObjects, StayAliveUntilTheGateHasActedThenGoInOrder) {
-    GateRun notice({FakeBoardRecord::WithText(u"50B"), FakeBoardRecord::WithText(u"50C")});
-    GateRun start({FakeBoardRecord::WithText(u"41B")});
-
-    for (GateRun* run : {&notice, &start}) {
-        run->Go();
-        ASSERT_EQ(run->gate.events.size(), 1u);
-        const testing::ReleaseJournal& before = run->gate.events[0].releasedBefore;
-        EXPECT_EQ(std::count(before.begin(), before.end(), "services"), 0);
-        EXPECT_EQ(std::count(before.begin(), before.end(), "walker"), 0);
-    }
-    EXPECT_EQ(notice.wmi.released,
-              (testing::ReleaseJournal{"record 0", "walker", "result set", "record 1", "services"}));
-    EXPECT_EQ(start.wmi.released, (testing::ReleaseJournal{"walker", "result set", "record 0", "services"}));
-}
-
-TEST(MainBoardQueryObjects, OnlyFilledSlotsAreReleased) {
-    GateRun bindFails({FakeBoardRecord::WithText(u"41B")});
-    bindFails.wmi.failingStep = FakeWmi::FailingStep::Bind;
-    GateRun queryFails({FakeBoardRecord::WithText(u"41B")});
-    queryFails.wmi.failingStep = FakeWmi::FailingStep::Query;
-
-    bindFails.Go();
-    queryFails.Go();
-
-    EXPECT_TRUE(bindFails.wmi.released.empty());
-    EXPECT_EQ(queryFails.wmi.released, testing::ReleaseJournal{"services"});
+TEST(Main, ANoticeThatCannotBeShownStartsNothingAndKeepsTheVerdictsExitStatus) {
+    const auto fails = [](FakeWmi&, FakeGate& gate) { gate.noticeResult = kFailed; };
+    EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"")}, fails),
+              (Outcome{ExitStatus::AdministratorNotice, Then(kAdministratorNotice, kReleased)}));
+    EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"4")}, fails),
+              (Outcome{ExitStatus::WrongModelNotice, Then(kWrongModelNotice, kReleased)}));
 }
 
 }  // namespace
