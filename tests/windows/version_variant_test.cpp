@@ -9,77 +9,49 @@
 namespace flashgate::win {
 namespace {
 
-using Units = std::u16string;
+const BoardVersionPrefix k50 = BoardVersionPrefix::FromVersionText(u"50", 2);
 
-Units UnitsOf(const BoardVersionPrefix& prefix) { return Units(prefix.units(), prefix.length()); }
-
-// Converts `version` and expects text with the given units.
-void ExpectText(const VARIANT& version, const Units& expected) {
-    BoardVersionPrefix prefix;
-    ASSERT_EQ(VersionPrefixFromVariant(version, prefix), S_OK);
-    EXPECT_EQ(prefix.state(), BoardVersionPrefix::State::Text);
-    EXPECT_EQ(UnitsOf(prefix), expected);
+// The prefix read from a variant that `fill` sets up; starts as "50", which a
+// value that cannot be read leaves as it is.
+template <class Fill>
+std::pair<HRESULT, BoardVersionPrefix> Read(Fill fill) {
+    UniqueVariant version;
+    fill(*version.put());
+    BoardVersionPrefix prefix = k50;
+    const HRESULT hr = VersionPrefixFromVariant(version.get(), prefix);
+    return {hr, prefix};
 }
 
-TEST(VersionVariant, TextIsTakenByItsCountedLength) {
-    UniqueVariant version;
-    VARIANT* v = version.put();
-    V_VT(v) = VT_BSTR;
-    V_BSTR(v) = SysAllocString(L"41B");
-    ExpectText(version.get(), u"41");
+BoardVersionPrefix Text(std::u16string_view text) { return BoardVersionPrefix::FromVersionText(text.data(), text.size()); }
 
-    v = version.put();
-    V_VT(v) = VT_BSTR;
-    V_BSTR(v) = SysAllocStringLen(L"\0" L"41", 3);  // the NUL is a character of the text
-    ExpectText(version.get(), Units(u"\0" u"4", 2));
-
-    v = version.put();
-    V_VT(v) = VT_BSTR;
-    V_BSTR(v) = nullptr;  // a null BSTR is empty text
-    ExpectText(version.get(), u"");
-}
-
-TEST(VersionVariant, NullIsValuelessAndEmptyIsEmptyText) {
-    UniqueVariant version;
-    V_VT(version.put()) = VT_NULL;
-    BoardVersionPrefix prefix;
-    ASSERT_EQ(VersionPrefixFromVariant(version.get(), prefix), S_OK);
-    EXPECT_EQ(prefix, BoardVersionPrefix::Valueless());
-
-    V_VT(version.put()) = VT_EMPTY;
-    ExpectText(version.get(), u"");
+TEST(VersionVariant, TextIsTakenByItsCountedLengthNullIsValuelessAndEmptyIsEmptyText) {
+    const auto bstr = [](const wchar_t* text, UINT length) {
+        return [=](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = text ? SysAllocStringLen(text, length) : nullptr; };
+    };
+    EXPECT_EQ(Read(bstr(L"41B", 3)), std::make_pair(S_OK, Text(u"41")));
+    // The NUL is a character of the text; a null BSTR is empty text.
+    EXPECT_EQ(Read(bstr(L"\0" L"41", 3)), std::make_pair(S_OK, Text(std::u16string(u"\0" u"4", 2))));
+    EXPECT_EQ(Read(bstr(nullptr, 0)), std::make_pair(S_OK, Text(u"")));
+    EXPECT_EQ(Read([](VARIANT& v) { V_VT(&v) = VT_NULL; }), std::make_pair(S_OK, BoardVersionPrefix::Valueless()));
+    EXPECT_EQ(Read([](VARIANT& v) { V_VT(&v) = VT_EMPTY; }), std::make_pair(S_OK, Text(u"")));
 }
 
 TEST(VersionVariant, NumbersAreConvertedToText) {
-    UniqueVariant version;
-    VARIANT* v = version.put();
-    V_VT(v) = VT_I4;
-    V_I4(v) = 4105;
-    ExpectText(version.get(), u"41");
-
-    v = version.put();
-    V_VT(v) = VT_UI1;
-    V_UI1(v) = 4;
-    ExpectText(version.get(), u"4");
+    EXPECT_EQ(Read([](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = 4105; }), std::make_pair(S_OK, Text(u"41")));
+    EXPECT_EQ(Read([](VARIANT& v) { V_VT(&v) = VT_UI1; V_UI1(&v) = 4; }), std::make_pair(S_OK, Text(u"4")));
 }
 
-TEST(VersionVariant, AValueWithoutATextFormCannotBeRead) {
-    UniqueVariant version;
-    VARIANT* v = version.put();
-    V_VT(v) = VT_ARRAY | VT_BSTR;
-    SAFEARRAYBOUND bound{1, 0};
-    V_ARRAY(v) = SafeArrayCreate(VT_BSTR, 1, &bound);
-    ASSERT_NE(V_ARRAY(v), nullptr);
-
-    BoardVersionPrefix prefix = BoardVersionPrefix::FromVersionText(u"50", 2);
-    EXPECT_TRUE(FAILED(VersionPrefixFromVariant(version.get(), prefix)));
-    EXPECT_EQ(prefix, BoardVersionPrefix::FromVersionText(u"50", 2));  // left as it was
-
-    v = version.put();
-    V_VT(v) = VT_DISPATCH;
-    V_DISPATCH(v) = nullptr;
-    EXPECT_TRUE(FAILED(VersionPrefixFromVariant(version.get(), prefix)));
-    EXPECT_EQ(prefix, BoardVersionPrefix::FromVersionText(u"50", 2));
+TEST(VersionVariant, AValueWithoutATextFormCannotBeReadAndChangesNothing) {
+    const auto array = Read([](VARIANT& v) {
+        SAFEARRAYBOUND bound{1, 0};
+        V_VT(&v) = VT_ARRAY | VT_BSTR;
+        V_ARRAY(&v) = SafeArrayCreate(VT_BSTR, 1, &bound);
+    });
+    EXPECT_TRUE(FAILED(array.first));
+    EXPECT_EQ(array.second, k50);
+    const auto object = Read([](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = nullptr; });
+    EXPECT_TRUE(FAILED(object.first));
+    EXPECT_EQ(object.second, k50);
 }
 
 }  // namespace
