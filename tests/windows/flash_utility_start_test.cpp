@@ -77,10 +77,7 @@ protected:
         std::ifstream file(record_);
         for (std::string line; std::getline(file, line);) {
             const size_t equals = line.find('=');
-            std::wstring value(line.size(), L'\0');
-            value.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, line.data() + equals + 1,
-                static_cast<int>(line.size() - equals - 1), value.data(), static_cast<int>(value.size()))));
-            values[line.substr(0, equals)] = value;
+            values[line.substr(0, equals)] = fs::u8path(line.substr(equals + 1)).wstring();
         }
         file.close();
         fs::remove(record_);
