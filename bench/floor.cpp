@@ -1,8 +1,12 @@
 // The floor of the admit path: only what any program that reads the board
 // through WMI and then starts the flash utility has to do, with nothing
-// around it. The benchmark compares flashgate.exe against it.
+// around it. The benchmark compares flashgate.exe against it. Started as
+// `bench_floor notice`, it is the floor of the notice path instead: the same
+// WMI work, then the wrong-model notice in place of the start.
 #include <windows.h>
 #include <wbemdisp.h>
+
+#include <cstdlib>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -43,18 +47,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         VariantClear(&record);
     }
 
-    // Started whatever the board said: the floor has no verdict to form.
-    wchar_t commandLine[] = L"WinPhlash.exe";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION started{};
-    const BOOL ok = CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &started);
-    if (ok) {
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
+    // Whatever the board said: the floor has no verdict to form.
+    const bool notice = __argc == 2 && lstrcmpW(__wargv[1], L"notice") == 0;
+    BOOL started = FALSE;
+    if (notice) {
+        MessageBoxW(nullptr, L"This BIOS is not for your Notebook PC.", L"WinPhlash", MB_OK | MB_ICONEXCLAMATION);
+    } else {
+        wchar_t commandLine[] = L"WinPhlash.exe";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION process{};
+        started = CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process);
+        if (started) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
     }
 
     // Releasing the objects and leaving COM are part of any correct program.
@@ -63,5 +73,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (resultSet) resultSet->Release();
     if (services) services->Release();
     CoUninitialize();
-    return ok ? 0 : 3;
+    return notice ? 2 : started ? 0 : 3;
 }
