@@ -8,7 +8,8 @@ FLASHGATE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # kernels without 32-bit support.
 FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletest
     python3-pefile osslsigncode openssl zip)
-FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick)
+# debootstrap makes the Debian 13 root whose Wine runs the 32-bit programs.
+FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick debootstrap)
 
 step() { printf '==> %s\n' "$*"; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
@@ -38,6 +39,16 @@ refuse_wine32() {
     if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
         die "wine32 is installed; it makes Wine pick a 32-bit loader that cannot run on this kernel. Remove it: apt-get remove wine32:i386"
     fi
+}
+
+# Sets unshare_args to what gives a private mount namespace here, or dies
+# saying how to get one.
+private_namespace_args() {
+    unshare_args=(--mount --propagation private)
+    # Without root, a user namespace in which we are root may do the mounts.
+    ((EUID == 0)) || unshare_args+=(--map-root-user)
+    unshare "${unshare_args[@]}" true 2>/dev/null \
+        || die "cannot make a private mount namespace (unshare ${unshare_args[*]}): run as root, or enable unprivileged user namespaces (sysctl kernel.unprivileged_userns_clone=1)"
 }
 
 # Configures and builds one CMake preset, or only the named targets of it.

@@ -10,6 +10,7 @@
 set -euo pipefail
 source_dir="$1" exe="$2" dll="$3" unhardened="$4"
 fail() { echo "error: $*" >&2; exit 1; }
+"$source_dir/scripts/lib/wine-run" --check || exit
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/flashgate-planted.XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
