@@ -42,6 +42,11 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"KeyLaterInText", u"1.41", u"1.", GateVerdict::OtherBoard},
         VersionCase{"LeadingSpaceNotTrimmed", u" 41", u" 4", GateVerdict::OtherBoard},
         VersionCase{"Reversed", u"14", u"14", GateVerdict::OtherBoard},
+        // Each unit is compared on its own, exactly: one right is not enough,
+        // and no bit of either is ignored.
+        VersionCase{"FirstUnitOnly", u"42", u"42", GateVerdict::OtherBoard},
+        VersionCase{"SecondUnitOnly", u"31", u"31", GateVerdict::OtherBoard},
+        VersionCase{"KeyWithoutBitFive", u"\x14\x11", u"\x14\x11", GateVerdict::OtherBoard},
         VersionCase{"LeadingZero", u"041", u"04", GateVerdict::OtherBoard},
         VersionCase{"FullwidthDigitsNotFolded", u"\uFF14\uFF11", u"\uFF14\uFF11", GateVerdict::OtherBoard},
         VersionCase{"EmptyText", u"", u"", GateVerdict::NoVersion},

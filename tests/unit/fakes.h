@@ -72,6 +72,7 @@ public:
     std::vector<FakeBoardRecord> records;
     FailingStep failingStep = FailingStep::None;
     std::size_t walkFailsAfter = SIZE_MAX;  // records delivered before moving on fails
+    StepResult success = kStepOk;  // what a step that works answers; WMI has other success codes
     Journal journal;  // what is released, and what the gate does
 
     StepResult BindServices(Services& services) { return Make(FailingStep::Bind, "services", services); }
@@ -108,10 +109,10 @@ public:
         switch (board.version) {
         case FakeBoardRecord::Version::Text:
             prefix = BoardVersionPrefix::FromVersionText(board.text.data(), board.text.size());
-            return kStepOk;
+            return success;
         case FakeBoardRecord::Version::Null:
             prefix = BoardVersionPrefix::Valueless();
-            return kStepOk;
+            return success;
         case FakeBoardRecord::Version::Unreadable:
             break;
         }
@@ -126,7 +127,7 @@ private:
             return kFailed;
         }
         output = FakeObjectRef(name, &journal);
-        return kStepOk;
+        return success;
     }
 
     std::size_t delivered_ = 0;

@@ -31,14 +31,20 @@ const Journal kReleased = {"walker", "result set", "record 0", "services"};
 constexpr StepResult kElevationRequired = static_cast<StepResult>(0x800702E4u);
 constexpr StepResult kCancelled = static_cast<StepResult>(0x800704C7u);  // consent declined
 
+// The exit statuses deployment tools read, typed out again too.
+constexpr int kStarted = 0;
+constexpr int kAdministrator = 1;
+constexpr int kWrongModel = 2;
+constexpr int kNotStarted = 3;
+
 struct Outcome {
-    ExitStatus status;
+    int status;
     Journal journal;
     bool operator==(const Outcome& other) const { return status == other.status && journal == other.journal; }
 };
 
 void PrintTo(const Outcome& outcome, std::ostream* out) {
-    *out << "exit " << static_cast<int>(outcome.status);
+    *out << "exit " << outcome.status;
     for (const std::string& entry : outcome.journal) {
         *out << "\n  " << entry;
     }
@@ -51,7 +57,7 @@ Outcome RunMain(std::vector<FakeBoardRecord> records, const std::function<void(F
     if (arrange) {
         arrange(wmi, gate);
     }
-    const ExitStatus status = Main(wmi, gate);
+    const int status = static_cast<int>(Main(wmi, gate));
     return {status, wmi.journal};
 }
 
@@ -63,27 +69,27 @@ Journal Then(const std::string& first, Journal rest) {
 const FakeBoardRecord k41B = FakeBoardRecord::WithText(u"41B");
 
 TEST(Main, StartsTheFlashUtilityOnAMatchingBoardBeforeReleasingTheBoardObjects) {
-    EXPECT_EQ(RunMain({k41B}), (Outcome{ExitStatus::FlashUtilityStarted, Then(kStart, kReleased)}));
+    EXPECT_EQ(RunMain({k41B}), (Outcome{kStarted, Then(kStart, kReleased)}));
 }
 
 TEST(Main, StartsAFlashUtilityThatRequiresElevationThroughTheShell) {
     const auto elevation = [](FakeWmi&, FakeGate& gate) { gate.startResult = kElevationRequired; };
     EXPECT_EQ(RunMain({k41B}, elevation),
-              (Outcome{ExitStatus::FlashUtilityStarted, Then(kStart, Then(kShellStart, kReleased))}));
+              (Outcome{kStarted, Then(kStart, Then(kShellStart, kReleased))}));
 
     const auto declined = [](FakeWmi&, FakeGate& gate) {
         gate.startResult = kElevationRequired;
         gate.shellStartResult = kCancelled;
     };
     EXPECT_EQ(RunMain({k41B}, declined),
-              (Outcome{ExitStatus::FlashUtilityNotStarted, Then(kStart, Then(kShellStart, kReleased))}));
+              (Outcome{kNotStarted, Then(kStart, Then(kShellStart, kReleased))}));
 }
 
 TEST(Main, AnyOtherFailedStartShowsNothingAndSaysSoInTheExitStatus) {
     // file not found, access denied, not a valid program, unspecified
     for (const auto error : {0x80070002u, 0x80070005u, 0x800700C1u, 0x80004005u}) {
         const auto fails = [error](FakeWmi&, FakeGate& gate) { gate.startResult = static_cast<StepResult>(error); };
-        EXPECT_EQ(RunMain({k41B}, fails), (Outcome{ExitStatus::FlashUtilityNotStarted, Then(kStart, kReleased)}));
+        EXPECT_EQ(RunMain({k41B}, fails), (Outcome{kNotStarted, Then(kStart, kReleased)}));
     }
 }
 
@@ -91,28 +97,28 @@ TEST(Main, ShowsTheAdministratorNoticeWithoutABoardVersion) {
     const auto unreachable = [](FakeWmi& wmi, FakeGate&) { wmi.failingStep = FakeWmi::FailingStep::Bind; };
     const auto noQuery = [](FakeWmi& wmi, FakeGate&) { wmi.failingStep = FakeWmi::FailingStep::Query; };
     // Only the objects that were made are released.
-    EXPECT_EQ(RunMain({k41B}, unreachable), (Outcome{ExitStatus::AdministratorNotice, {kAdministratorNotice}}));
-    EXPECT_EQ(RunMain({k41B}, noQuery), (Outcome{ExitStatus::AdministratorNotice, {kAdministratorNotice, "services"}}));
-    EXPECT_EQ(RunMain({}), (Outcome{ExitStatus::AdministratorNotice,
+    EXPECT_EQ(RunMain({k41B}, unreachable), (Outcome{kAdministrator, {kAdministratorNotice}}));
+    EXPECT_EQ(RunMain({k41B}, noQuery), (Outcome{kAdministrator, {kAdministratorNotice, "services"}}));
+    EXPECT_EQ(RunMain({}), (Outcome{kAdministrator,
                                 {kAdministratorNotice, "walker", "result set", "services"}}));
     EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"")}),
-              (Outcome{ExitStatus::AdministratorNotice, Then(kAdministratorNotice, kReleased)}));
+              (Outcome{kAdministrator, Then(kAdministratorNotice, kReleased)}));
 }
 
 TEST(Main, ShowsTheWrongModelNoticeOnAnotherBoardOrAValuelessVersion) {
     EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"50B")}),
-              (Outcome{ExitStatus::WrongModelNotice, Then(kWrongModelNotice, kReleased)}));
+              (Outcome{kWrongModel, Then(kWrongModelNotice, kReleased)}));
     const Journal replaced = {"record 0", kWrongModelNotice, "walker", "result set", "record 1", "services"};
     EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"41A"), FakeBoardRecord::WithNullVersion()}),
-              (Outcome{ExitStatus::WrongModelNotice, replaced}));
+              (Outcome{kWrongModel, replaced}));
 }
 
 TEST(Main, ANoticeThatCannotBeShownStartsNothingAndKeepsTheVerdictsExitStatus) {
     const auto fails = [](FakeWmi&, FakeGate& gate) { gate.noticeResult = kFailed; };
     EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"")}, fails),
-              (Outcome{ExitStatus::AdministratorNotice, Then(kAdministratorNotice, kReleased)}));
+              (Outcome{kAdministrator, Then(kAdministratorNotice, kReleased)}));
     EXPECT_EQ(RunMain({FakeBoardRecord::WithText(u"4")}, fails),
-              (Outcome{ExitStatus::WrongModelNotice, Then(kWrongModelNotice, kReleased)}));
+              (Outcome{kWrongModel, Then(kWrongModelNotice, kReleased)}));
 }
 
 }  // namespace

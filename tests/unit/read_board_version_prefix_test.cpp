@@ -24,6 +24,7 @@ struct WalkCase {
     BoardVersionPrefix expected;
     FakeWmi::FailingStep failingStep = FakeWmi::FailingStep::None;
     std::size_t walkFailsAfter = SIZE_MAX;
+    StepResult success = kStepOk;
 };
 
 void PrintTo(const WalkCase& c, std::ostream* out) { *out << c.name; }
@@ -36,6 +37,7 @@ TEST_P(Walk, LeavesThePrefixOfTheLastReadableRecord) {
     wmi.records = c.records;
     wmi.failingStep = c.failingStep;
     wmi.walkFailsAfter = c.walkFailsAfter;
+    wmi.success = c.success;
     BoardVersionPrefix prefix;
     BoardQueryObjects<FakeWmi> objects;
 
@@ -65,7 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"QueryFails", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::Query},
         WalkCase{"WalkCannotStart", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::StartWalk},
         WalkCase{"WalkFailsBeforeFirst", {Text(u"41B")}, BoardVersionPrefix{}, FakeWmi::FailingStep::None, 0},
-        WalkCase{"WalkFailsMidway", {Text(u"41B"), Text(u"50B")}, Prefix(u"41"), FakeWmi::FailingStep::None, 1}),
+        WalkCase{"WalkFailsMidway", {Text(u"41B"), Text(u"50B")}, Prefix(u"41"), FakeWmi::FailingStep::None, 1},
+        // WBEM_S_PARTIAL_RESULTS: a success like any other.
+        WalkCase{"SuccessWithInformation", {Text(u"41B")}, Prefix(u"41"), FakeWmi::FailingStep::None, SIZE_MAX,
+                 static_cast<StepResult>(0x00040010)}),
     [](const ::testing::TestParamInfo<WalkCase>& param) { return param.param.name; });
 
 }  // namespace
