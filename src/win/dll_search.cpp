@@ -9,16 +9,19 @@ namespace flashgate::win {
 void RestrictDllSearchToSystem32() {
     // Looked up at run time: Vista, and 7 without KB2533623, lack it, and a
     // static import would keep the program from loading there.
-    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const auto setDefaultDllDirectories = SystemFunction<SetDefaultDllDirectoriesFunction>(
-        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    RestrictDllSearchToSystem32(SystemFunction<SetDefaultDllDirectoriesFunction>(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
+}
+
+void RestrictDllSearchToSystem32(SetDefaultDllDirectoriesFunction setDefaultDllDirectories,
+                                 SetDllDirectoryFunction setDllDirectory) {
     if (setDefaultDllDirectories != nullptr &&
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         return;
     }
     // Takes the current folder out of the search; the program's own folder
     // stays in it, which nothing older than KB2533623 can change.
-    SetDllDirectoryW(L"");
+    setDllDirectory(L"");
 }
 
 }  // namespace flashgate::win
