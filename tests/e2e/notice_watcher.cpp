@@ -13,8 +13,6 @@
 // while the program runs, so that a started stand-in outlives the program.
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -78,61 +76,29 @@ std::vector<HWND> WindowsOf(DWORD processId, HWND parent = nullptr) {
     return search.found;
 }
 
-// The screen within `area`, with `icon` drawn over it if one is given, as
-// 32-bit pixels.
-std::vector<DWORD> Pixels(const RECT& area, HICON icon) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HDC memory = CreateCompatibleDC(nullptr);
-    const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    const HDC screen = GetDC(nullptr);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    if (icon != nullptr) {
-        DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
-    }
-    GdiFlush();
-    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return pixels;
-}
-
 // Icon handles are private to the process that loaded them, so the icon is
-// recognised by what the screen shows: drawing the system's exclamation icon
-// over it leaves all but its blended edges as they were (about 90 % of the
-// pixels here) if that is the icon already there, and about half of them
-// over any other icon or none.
+// recognised by what the screen shows: the exclamation icon is the one with a
+// yellow triangle (a sixth of its square here), where the hand is red and the
+// others are blue, without a yellow pixel.
 std::wstring IconShown(HWND iconControl) {
     RECT area{};
     GetClientRect(iconControl, &area);
     MapWindowPoints(iconControl, nullptr, reinterpret_cast<POINT*>(&area), 2);
-    if (area.right <= area.left || area.bottom <= area.top) {
-        return L"none";
-    }
+    const HDC screen = GetDC(nullptr);
+    const long size = (area.right - area.left) * (area.bottom - area.top);
+    long yellow = 0;
     // The notice may not be painted yet when it is first seen.
-    for (int attempt = 0; attempt < 40; ++attempt, Sleep(kPollMs)) {
-        const std::vector<DWORD> shown = Pixels(area, nullptr);
-        const std::vector<DWORD> redrawn = Pixels(area, LoadIconW(nullptr, IDI_EXCLAMATION));
-        size_t same = 0;
-        for (size_t i = 0; i < shown.size(); ++i) {
-            int largest = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const int difference = static_cast<int>((shown[i] >> shift) & 0xFF) - static_cast<int>((redrawn[i] >> shift) & 0xFF);
-                largest = std::max(largest, std::abs(difference));
+    for (int attempt = 0; attempt < 40 && yellow * 10 < size; ++attempt, Sleep(kPollMs)) {
+        yellow = 0;
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) {
+                const COLORREF c = GetPixel(screen, x, y);
+                yellow += GetRValue(c) > 200 && GetGValue(c) > 150 && GetBValue(c) < 100 ? 1 : 0;
             }
-            same += largest <= 12 ? 1 : 0;
-        }
-        if (same * 10 >= shown.size() * 8) {
-            return L"exclamation";
         }
     }
-    return L"other";
+    ReleaseDC(nullptr, screen);
+    return size <= 0 ? L"none" : yellow * 10 >= size ? L"exclamation" : L"other";
 }
 
 // Hands the notice's place on the screen to whoever takes the picture (the

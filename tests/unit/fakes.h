@@ -106,17 +106,13 @@ public:
             return kEmptySlot;
         }
         const FakeBoardRecord& board = records.at(delivered_ - 1);
-        switch (board.version) {
-        case FakeBoardRecord::Version::Text:
-            prefix = BoardVersionPrefix::FromVersionText(board.text.data(), board.text.size());
-            return success;
-        case FakeBoardRecord::Version::Null:
-            prefix = BoardVersionPrefix::Valueless();
-            return success;
-        case FakeBoardRecord::Version::Unreadable:
-            break;
+        if (board.version == FakeBoardRecord::Version::Unreadable) {
+            return kFailed;
         }
-        return kFailed;
+        prefix = board.version == FakeBoardRecord::Version::Null
+                     ? BoardVersionPrefix::Valueless()
+                     : BoardVersionPrefix::FromVersionText(board.text.data(), board.text.size());
+        return success;
     }
 
 private:
@@ -159,14 +155,8 @@ public:
     }
 
 private:
-    // The gate's texts are ASCII; anything else shows as '?'.
-    static std::string Ascii(std::u16string_view text) {
-        std::string ascii;
-        for (char16_t c : text) {
-            ascii += c < 0x80 ? static_cast<char>(c) : '?';
-        }
-        return ascii;
-    }
+    // The gate's texts are ASCII.
+    static std::string Ascii(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 
     Journal& journal_;
 };
