@@ -1,7 +1,7 @@
 // Where the flash utility is started from. The shell start, taken when the
 // flash utility requires elevation, must start the very file that plain
-// process creation starts, in every folder layout; both run the stand-in
-// flash utility here, which records where it was started from.
+// process creation starts, in every folder layout; the stand-in flash utility
+// records where it was started from.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -141,44 +141,6 @@ TEST_F(FlashUtilityLayout, TheShellStartsTheFoundFileShownNormallyOrFailsSilentl
     // A file that is no program: the shell fails too, and shows nothing.
     std::ofstream(current_ / L"WinPhlash.exe") << "not a program";
     EXPECT_TRUE(FAILED(WindowsGate().StartProgramThroughShell(u"WinPhlash.exe", SW_SHOWNORMAL)));
-}
-
-// Stands in for Windows' shell where Wine's differs: Windows reports a failed
-// start in a message box of its own unless told not to, and may hand the start
-// to another thread and return before it is made, which a program that ends
-// right after would cut short.
-struct WindowsShell {
-    static inline bool fails = false;
-    static inline int errorBoxes = 0;
-    static inline int unfinishedStarts = 0;
-    static inline SHELLEXECUTEINFOW asked{};
-
-    static BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW* info) {
-        asked = *info;
-        if (fails) {
-            errorBoxes += (info->fMask & SEE_MASK_FLAG_NO_UI) ? 0 : 1;
-            SetLastError(ERROR_CANCELLED);
-            return FALSE;
-        }
-        unfinishedStarts += (info->fMask & SEE_MASK_NOASYNC) ? 0 : 1;
-        return TRUE;
-    }
-};
-
-TEST(ShellStart, AsksForTheFileShownNormallyAndFinishedBeforeItReturns) {
-    wchar_t path[] = L"C:\\BIOS\\WinPhlash.exe";
-    EXPECT_EQ(StartThroughShell(path, SW_SHOWNORMAL, WindowsShell::ShellExecuteExW), S_OK);
-    EXPECT_STREQ(WindowsShell::asked.lpFile, path);
-    EXPECT_EQ(WindowsShell::asked.nShow, SW_SHOWNORMAL);
-    EXPECT_EQ(WindowsShell::unfinishedStarts, 0);
-}
-
-TEST(ShellStart, ADeclinedStartFailsWithoutAMessage) {
-    WindowsShell::fails = true;
-    EXPECT_EQ(StartThroughShell(L"C:\\BIOS\\WinPhlash.exe", SW_SHOWNORMAL, WindowsShell::ShellExecuteExW),
-              HRESULT_FROM_WIN32(ERROR_CANCELLED));
-    EXPECT_EQ(WindowsShell::errorBoxes, 0);
-    WindowsShell::fails = false;
 }
 
 }  // namespace
