@@ -116,16 +116,17 @@ void AwaitPicture(HWND notice, const std::wstring& base) {
     }
 }
 
-// Reads the notice's title, text, buttons and icon. The message box keeps the
-// buttons it does not offer, hidden, so only visible children count.
+// Reads the notice's title, text, buttons (with the id of any that is not
+// IDOK) and icon. The message box keeps the buttons it does not offer,
+// hidden, so only visible children count.
 void DescribeNotice(HWND notice, DWORD processId, Report& report) {
     std::wstring text, buttons, icon = L"none";
-    unsigned long okButtons = 0;
     for (HWND child : WindowsOf(processId, notice)) {
         const std::wstring kind = ClassOf(child);
         if (lstrcmpiW(kind.c_str(), L"Button") == 0) {
-            buttons += (buttons.empty() ? L"" : L"|") + TextOf(child);
-            okButtons += GetDlgCtrlID(child) == IDOK ? 1u : 0u;
+            // Escape and the close box end a message box by IDOK only if OK has that id.
+            const int id = GetDlgCtrlID(child);
+            buttons += (buttons.empty() ? L"" : L"|") + TextOf(child) + (id == IDOK ? L"" : L"#" + std::to_wstring(id));
         } else if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
             icon = IconShown(child);
         } else if (lstrcmpiW(kind.c_str(), L"Static") == 0 && !TextOf(child).empty()) {
@@ -135,7 +136,6 @@ void DescribeNotice(HWND notice, DWORD processId, Report& report) {
     report.Add(L"title", TextOf(notice));
     report.Add(L"text", text);
     report.Add(L"buttons", buttons);
-    report.Add(L"ok_buttons", okButtons);
     report.Add(L"icon", icon);
 }
 

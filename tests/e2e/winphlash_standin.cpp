@@ -7,41 +7,25 @@
 
 #include "test_program_support.h"
 
-namespace {
-
 using flashgate::test::Environment;
-using flashgate::test::WriteUtf8;
-
-std::wstring Hex(unsigned long value) {
-    wchar_t text[16];
-    wsprintfW(text, L"0x%08lx", value);
-    return text;
-}
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
-
     wchar_t path[MAX_PATH * 2] = L"";
     GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
 
     const std::wstring record = Environment(L"FLASHGATE_STANDIN_RECORD");
     if (!record.empty()) {
-        WriteUtf8(record, L"flags=" + Hex(startup.dwFlags) +
-                              L"\nshow=" + std::to_wstring(startup.wShowWindow) +
-                              L"\npath=" + path +
-                              L"\ncommand_line=" + GetCommandLineW() + L"\n");
+        flashgate::test::WriteUtf8(record, L"flags=" + std::to_wstring(startup.dwFlags) +
+                                               L"\nshow=" + std::to_wstring(startup.wShowWindow) +
+                                               L"\npath=" + path + L"\ncommand_line=" + GetCommandLineW() + L"\n");
     }
-
     // Bounded, so that a test that goes wrong leaves nothing running for long.
     const std::wstring hold = Environment(L"FLASHGATE_STANDIN_HOLD");
-    for (int waited = 0; !hold.empty() && waited < 120000; waited += 50) {
-        if (GetFileAttributesW(hold.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            break;
-        }
+    for (int waited = 0; !hold.empty() && waited < 120000 && GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES;
+         waited += 50) {
         Sleep(50);
     }
     return 0;

@@ -37,18 +37,8 @@ constexpr int kAdministrator = 1;
 constexpr int kWrongModel = 2;
 constexpr int kNotStarted = 3;
 
-struct Outcome {
-    int status;
-    Journal journal;
-    bool operator==(const Outcome& other) const { return status == other.status && journal == other.journal; }
-};
-
-void PrintTo(const Outcome& outcome, std::ostream* out) {
-    *out << "exit " << outcome.status;
-    for (const std::string& entry : outcome.journal) {
-        *out << "\n  " << entry;
-    }
-}
+// The exit status and the journal of one run.
+using Outcome = std::pair<int, Journal>;
 
 Outcome RunMain(std::vector<FakeBoardRecord> records, const std::function<void(FakeWmi&, FakeGate&)>& arrange = {}) {
     FakeWmi wmi;

@@ -33,14 +33,13 @@ fs::path OwnFolder() {
 class FlashUtilityLayout : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directories(current_);
-        fs::create_directories(onPath_);
-        wchar_t system[MAX_PATH];
-        wchar_t windows[MAX_PATH];
+        wchar_t system[MAX_PATH], windows[MAX_PATH];
         GetSystemDirectoryW(system, MAX_PATH);
         GetWindowsDirectoryW(windows, MAX_PATH);
         searched_ = {OwnFolder(), current_, system, fs::path(windows) / L"System", windows, onPath_};
-        fs::create_directories(searched_[3]);
+        for (const fs::path& folder : searched_) {
+            fs::create_directories(folder);
+        }
         savedDirectory_ = fs::current_path();
         fs::current_path(current_);
         savedPath_ = _wgetenv(L"PATH");
