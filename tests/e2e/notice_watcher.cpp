@@ -49,31 +49,25 @@ std::wstring TextOf(HWND window) {
     return std::wstring(text, copied);
 }
 
-struct WindowSearch {
-    DWORD processId;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search.processId && IsWindowVisible(window)) {
-        search.found.push_back(window);
-    }
-    return TRUE;
-}
-
 // The visible top-level windows of a process (message boxes are #32770), or
 // the visible child windows of one of them.
 std::vector<HWND> WindowsOf(DWORD processId, HWND parent = nullptr) {
-    WindowSearch search{processId, {}};
+    std::pair<DWORD, std::vector<HWND>> search{processId, {}};
+    const WNDENUMPROC collect = [](HWND window, LPARAM context) -> BOOL CALLBACK {
+        auto& [owner, found] = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(context);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == owner && IsWindowVisible(window)) {
+            found.push_back(window);
+        }
+        return TRUE;
+    };
     if (parent != nullptr) {
-        EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&search));
+        EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&search));
     } else {
-        EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
     }
-    return search.found;
+    return search.second;
 }
 
 // Icon handles are private to the process that loaded them, so the icon is

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,33 +22,18 @@ inline constexpr StepResult kFailed = static_cast<StepResult>(0x80041003u);  // 
 using Journal = std::vector<std::string>;
 
 // A reference to one platform object, like a ComPtr: it releases the object
-// when emptied or when a new object replaces it.
-class FakeObjectRef {
-public:
-    FakeObjectRef() = default;
-    FakeObjectRef(std::string name, Journal* journal) : name_(std::move(name)), journal_(journal) {}
-    FakeObjectRef(const FakeObjectRef&) = delete;
-    FakeObjectRef& operator=(const FakeObjectRef&) = delete;
-    FakeObjectRef& operator=(FakeObjectRef&& other) noexcept {
-        Reset();
-        name_ = std::move(other.name_);
-        journal_ = other.journal_;
-        other.journal_ = nullptr;
-        return *this;
+// (writes its name to the journal) when emptied or when another replaces it.
+struct ReleaseToJournal {
+    Journal* journal;
+    void operator()(std::string* name) const {
+        journal->push_back(*name);
+        delete name;
     }
-    ~FakeObjectRef() { Reset(); }
-
-    void Reset() {
-        if (journal_ != nullptr) {
-            journal_->push_back(name_);
-            journal_ = nullptr;
-        }
-    }
-    explicit operator bool() const { return journal_ != nullptr; }
-
-private:
-    std::string name_;
-    Journal* journal_ = nullptr;
+};
+struct FakeObjectRef : std::unique_ptr<std::string, ReleaseToJournal> {
+    FakeObjectRef() : unique_ptr(nullptr, ReleaseToJournal{nullptr}) {}
+    FakeObjectRef(std::string name, Journal* journal) : unique_ptr(new std::string(std::move(name)), ReleaseToJournal{journal}) {}
+    void Reset() { reset(); }
 };
 
 struct FakeBoardRecord {
