@@ -150,12 +150,12 @@ void Dismiss(HWND notice, const std::wstring& how) {
 }
 
 bool Gone(HWND window, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += kPollMs, Sleep(kPollMs)) {
-        if (!IsWindow(window) || !IsWindowVisible(window)) {
-            return true;
+    for (DWORD waited = 0; IsWindow(window) && IsWindowVisible(window); waited += kPollMs, Sleep(kPollMs)) {
+        if (waited >= timeoutMs) {
+            return false;
         }
     }
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -163,10 +163,7 @@ bool Gone(HWND window, DWORD timeoutMs) {
 int wmain(int argc, wchar_t** argv) {
     const std::set<std::wstring> modes{L"ok", L"escape", L"close", L"user", L"hidden"};
     if (argc < 5 || argc > 6 || modes.count(argv[3]) == 0) {
-        const char usage[] = "usage: notice_watcher PROGRAM FOLDER ok|escape|close|user|hidden REPORT [PICTURE]\n";
-        DWORD written = 0;
-        WriteFile(GetStdHandle(STD_ERROR_HANDLE), usage, sizeof usage - 1, &written, nullptr);
-        return 64;
+        return 64;  // usage: see the head of this file
     }
     const std::wstring program = argv[1], dismiss = argv[3], picture = argc == 6 ? argv[5] : L"";
     const bool byUser = dismiss == L"user";
@@ -182,9 +179,7 @@ int wmain(int argc, wchar_t** argv) {
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
     const std::wstring hold = Environment(L"FLASHGATE_STANDIN_HOLD");
-    if (!hold.empty()) {
-        WriteUtf8(hold, L"hold\n");
-    }
+    hold.empty() || WriteUtf8(hold, L"hold\n");
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -261,9 +256,7 @@ int wmain(int argc, wchar_t** argv) {
     report.Add(L"running_at_end", atEnd.ActiveProcesses - (ended ? 0 : 1));
 
     // Let a started stand-in finish its record and go.
-    if (!hold.empty()) {
-        DeleteFileW(hold.c_str());
-    }
+    DeleteFileW(hold.c_str());
     for (DWORD waited = 0; Accounting(job).ActiveProcesses > 0 && waited < 10000; waited += kPollMs) {
         Sleep(kPollMs);
     }

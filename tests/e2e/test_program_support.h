@@ -4,14 +4,14 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace flashgate::test {
 
 inline std::wstring Environment(const wchar_t* name) {
-    wchar_t value[MAX_PATH * 2];
-    const DWORD length = GetEnvironmentVariableW(name, value, ARRAYSIZE(value));
-    return length > 0 && length < ARRAYSIZE(value) ? std::wstring(value, length) : std::wstring();
+    const wchar_t* value = _wgetenv(name);
+    return value != nullptr ? value : L"";
 }
 
 // Writes `text` as UTF-8, under another name first, so that a reader polling

@@ -20,17 +20,11 @@ cp "$unhardened" "$scratch/WinPhlash.exe"
 
 # Wine prefers its own system DLLs to a file of the same name; Windows takes
 # the first file its search finds. The override makes Wine search as Windows does.
-status=0
 (cd "$scratch" && WINEDLLOVERRIDES="mscoree,mshtml=;uxtheme=n,b" \
     "$source_dir/scripts/lib/with-board" 41B "$source_dir/scripts/lib/wine-run" "$scratch/flashgate.exe") \
-    || status=$?
-((status == 0)) || fail "flashgate.exe on board 41B ended with $status, not 0 (flash utility started)"
-
+    || fail "flashgate.exe on board 41B ended with $?, not 0 (flash utility started)"
 # flashgate does not wait for the flash utility.
-for _ in $(seq 100); do
-    [[ -e $scratch/uxtheme.dll.loaded-by-WinPhlash.exe ]] && break
-    sleep 0.2
-done
+for _ in $(seq 100); do [[ -e $scratch/uxtheme.dll.loaded-by-WinPhlash.exe ]] && break; sleep 0.2; done
 [[ -e $scratch/uxtheme.dll.loaded-by-WinPhlash.exe ]] \
     || fail "the program without the restriction did not load the planted DLL either, so this run proves nothing"
 [[ ! -e $scratch/uxtheme.dll.loaded-by-flashgate.exe ]] \

@@ -125,22 +125,21 @@ public:
     StepResult shellStartResult = kStepOk;
 
     StepResult ShowNotice(const Notice& notice) {
-        journal_.push_back("notice " + std::to_string(notice.style) + " " + Ascii(notice.title) + ": " +
-                           Ascii(notice.text));
-        return noticeResult;
+        return Write("notice " + std::to_string(notice.style) + " " + Ascii(notice.title) + ": " + Ascii(notice.text),
+                     noticeResult);
     }
-
     StepResult StartProgram(const char16_t* commandLine, int showState) {
-        journal_.push_back("start " + Ascii(commandLine) + ", show " + std::to_string(showState));
-        return startResult;
+        return Write("start " + Ascii(commandLine) + ", show " + std::to_string(showState), startResult);
     }
-
     StepResult StartProgramThroughShell(const char16_t* fileName, int showState) {
-        journal_.push_back("shell start " + Ascii(fileName) + ", show " + std::to_string(showState));
-        return shellStartResult;
+        return Write("shell start " + Ascii(fileName) + ", show " + std::to_string(showState), shellStartResult);
     }
 
 private:
+    StepResult Write(std::string entry, StepResult result) {
+        journal_.push_back(std::move(entry));
+        return result;
+    }
     // The gate's texts are ASCII.
     static std::string Ascii(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 

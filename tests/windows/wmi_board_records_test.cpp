@@ -18,12 +18,9 @@ protected:
 };
 
 TEST_F(WmiBoardRecordsTest, EveryStepSucceedsAndTheBoardRecordHasAVersion) {
-    ASSERT_EQ(wmi_.BindServices(services_), S_OK);
-    ASSERT_TRUE(services_);
-    ASSERT_TRUE(SUCCEEDED(wmi_.ExecQuery(services_, resultSet_)));
-    ASSERT_TRUE(resultSet_);
-    ASSERT_TRUE(SUCCEEDED(wmi_.StartWalk(resultSet_, walker_)));
-    ASSERT_TRUE(walker_);
+    ASSERT_TRUE(wmi_.BindServices(services_) == S_OK && services_);
+    ASSERT_TRUE(SUCCEEDED(wmi_.ExecQuery(services_, resultSet_)) && resultSet_);
+    ASSERT_TRUE(SUCCEEDED(wmi_.StartWalk(resultSet_, walker_)) && walker_);
 
     int records = 0;
     while (wmi_.NextRecord(walker_, record_) == S_OK) {
