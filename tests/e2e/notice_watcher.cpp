@@ -4,13 +4,12 @@
 //
 //   notice_watcher PROGRAM FOLDER DISMISS REPORT [PICTURE]
 //
-// PROGRAM is started in FOLDER. DISMISS is ok, escape, close (the close box)
-// or user (someone at the display does it); or hidden: the program is started
-// on a desktop of a window station no one can see, as a service would be.
-// With PICTURE, the notice's screen rectangle is written to PICTURE.rect and
-// the notice stays up until PICTURE.done exists (at most 15 s), so that the
-// host can take a picture. If FLASHGATE_STANDIN_HOLD names a file, it exists
-// while the program runs, so that a started stand-in outlives the program.
+// PROGRAM is started in FOLDER. DISMISS is ok, escape, close (the close box),
+// user (someone at the display), or hidden: started on a window station no
+// one can see, as a service would be. With PICTURE, the notice's rectangle is
+// written to PICTURE.rect and the notice stays up until PICTURE.done exists
+// (at most 15 s) for the host to take a picture. While the program runs, the
+// file FLASHGATE_STANDIN_HOLD names exists, so that a started stand-in lives on.
 #include <windows.h>
 
 #include <set>

@@ -23,8 +23,7 @@ SUPPORTED_OS = {  # Vista, 7, 8, 8.1, 10 and 11
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
 RT_ICON, RT_GROUP_ICON, RT_MANIFEST = 3, 14, 24
 NS = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
-      "c": "urn:schemas-microsoft-com:compatibility.v1",
-      "s5": "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+      "c": "urn:schemas-microsoft-com:compatibility.v1", "s5": "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
       "s16": "http://schemas.microsoft.com/SMI/2016/WindowsSettings"}
 failures = []
 

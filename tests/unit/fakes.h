@@ -37,8 +37,7 @@ struct FakeObjectRef : std::unique_ptr<std::string, ReleaseToJournal> {
 };
 
 struct FakeBoardRecord {
-    enum class Version { Text, Null, Unreadable };
-    Version version = Version::Text;
+    enum class Version { Text, Null, Unreadable } version = Version::Text;
     std::u16string text;
 
     static FakeBoardRecord WithText(std::u16string text) { return {Version::Text, std::move(text)}; }

@@ -32,10 +32,7 @@ constexpr StepResult kElevationRequired = static_cast<StepResult>(0x800702E4u);
 constexpr StepResult kCancelled = static_cast<StepResult>(0x800704C7u);  // consent declined
 
 // The exit statuses deployment tools read, typed out again too.
-constexpr int kStarted = 0;
-constexpr int kAdministrator = 1;
-constexpr int kWrongModel = 2;
-constexpr int kNotStarted = 3;
+enum : int { kStarted = 0, kAdministrator = 1, kWrongModel = 2, kNotStarted = 3 };
 
 // The exit status and the journal of one run.
 using Outcome = std::pair<int, Journal>;
@@ -51,10 +48,7 @@ Outcome RunMain(std::vector<FakeBoardRecord> records, const std::function<void(F
     return {status, wmi.journal};
 }
 
-Journal Then(const std::string& first, Journal rest) {
-    rest.insert(rest.begin(), first);
-    return rest;
-}
+Journal Then(const std::string& first, Journal rest) { rest.insert(rest.begin(), first); return rest; }
 
 const FakeBoardRecord k41B = FakeBoardRecord::WithText(u"41B");
 
