@@ -178,7 +178,9 @@ int wmain(int argc, wchar_t** argv) {
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
     const std::wstring hold = Environment(L"FLASHGATE_STANDIN_HOLD");
-    hold.empty() || WriteUtf8(hold, L"hold\n");
+    if (!hold.empty()) {
+        WriteUtf8(hold, L"hold\n");
+    }
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
