@@ -157,6 +157,14 @@ bool Gone(HWND window, DWORD timeoutMs) {
     return true;
 }
 
+// Wine starts a desktop's process when a program first needs that desktop:
+// this thread needs it first, so that the process stays out of the job.
+DWORD WINAPI VisitDesktop(void* desktop) {
+    SetThreadDesktop(static_cast<HDESK>(desktop));
+    GetDesktopWindow();
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -190,7 +198,10 @@ int wmain(int argc, wchar_t** argv) {
     if (dismiss == L"hidden") {
         const HWINSTA visible = GetProcessWindowStation();
         SetProcessWindowStation(CreateWindowStationW(L"flashgate-hidden", 0, WINSTA_ALL_ACCESS, nullptr));
-        CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        const HANDLE visitor = CreateThread(nullptr, 0, VisitDesktop,
+                                            CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr), 0, nullptr);
+        WaitForSingleObject(visitor, INFINITE);
+        CloseHandle(visitor);
         SetProcessWindowStation(visible);
         startup.lpDesktop = hiddenDesktop;
     }
