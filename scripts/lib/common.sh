@@ -66,3 +66,10 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # The value of KEY in a file of key=value lines: report_value KEY FILE
 report_value() { sed -n "s/^$1=//p" "$2" 2>/dev/null | head -n 1; }
+
+# Succeeds where this kernel runs no 32-bit code, having installed QEMU: x86
+# programs then run in the emulated PC (scripts/lib/wow64-root vm).
+needs_emulated_pc() {
+    "$FLASHGATE_ROOT/scripts/lib/runs-32-bit-code" && return 1
+    ensure_packages qemu-system-x86
+}
