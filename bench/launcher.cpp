@@ -20,7 +20,7 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include "test_program_support.h"
+#include "program_support.h"
 
 namespace {
 

@@ -33,6 +33,12 @@ if(WIN32)
   target_link_options(flashgate_windows_static INTERFACE
     -static -static-libgcc -static-libstdc++)
 
+  # The self-test kit's programs: static, stripped, and as reproducible as
+  # the program, since they ship beside it.
+  add_library(flashgate_windows_kit INTERFACE)
+  target_link_libraries(flashgate_windows_kit INTERFACE flashgate_windows_static)
+  target_link_options(flashgate_windows_kit INTERFACE -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+
   # The program itself: GUI subsystem, wWinMain, unused sections dropped,
   # symbols stripped. Loaded at a random address (with 64-bit entropy on x64),
   # data never executable, and no link time in the header, so that two builds

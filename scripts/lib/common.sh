@@ -10,6 +10,16 @@ FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletes
     python3-pefile osslsigncode openssl zip)
 # debootstrap makes the Debian 13 root whose Wine runs the 32-bit programs.
 FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick debootstrap)
+# Node.js runs the checker of the GitHub workflows (ensure_workflow_validator).
+FLASHGATE_CHECK_PACKAGES=(nodejs)
+FLASHGATE_ACTION_VALIDATOR_VERSION=0.6.0
+
+# Made once per machine, in the user cache: the Debian 13 root whose Wine runs
+# 32-bit programs (scripts/lib/wow64-root), and a fresh Wine prefix per
+# architecture and Wine, which every suite gets a copy of (scripts/lib/wine-run).
+FLASHGATE_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/flashgate"
+FLASHGATE_PREFIXES="$FLASHGATE_CACHE/prefixes"
+FLASHGATE_PREFIX_RECIPE=2  # raise when what a fresh prefix gets changes
 
 step() { printf '==> %s\n' "$*"; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
@@ -39,6 +49,22 @@ refuse_wine32() {
     if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
         die "wine32 is installed; it makes Wine pick a 32-bit loader that cannot run on this kernel. Remove it: apt-get remove wine32:i386"
     fi
+}
+
+# Installs npm's @action-validator/cli, which checks .github/workflows against
+# GitHub's schema, once per machine into the user cache.
+ensure_workflow_validator() {
+    local prefix="$FLASHGATE_CACHE/npm"
+    [[ -x $prefix/node_modules/.bin/action-validator &&
+        $(cat "$prefix/.version" 2>/dev/null) == "$FLASHGATE_ACTION_VALIDATOR_VERSION" ]] && return 0
+    # Debian's nodejs comes without npm; other builds of it bring their own.
+    command -v npm >/dev/null || ensure_packages npm
+    step "installing @action-validator/cli $FLASHGATE_ACTION_VALIDATOR_VERSION from npm into $prefix"
+    mkdir -p "$prefix"
+    npm install --silent --no-audit --no-fund --prefix "$prefix" \
+        "@action-validator/cli@$FLASHGATE_ACTION_VALIDATOR_VERSION" >/dev/null \
+        || die "npm could not install @action-validator/cli: check the network or npm's registry settings"
+    printf '%s\n' "$FLASHGATE_ACTION_VALIDATOR_VERSION" >"$prefix/.version"
 }
 
 # Sets unshare_args to what gives a private mount namespace here, or dies
@@ -72,4 +98,18 @@ report_value() { sed -n "s/^$1=//p" "$2" 2>/dev/null | head -n 1; }
 needs_emulated_pc() {
     "$FLASHGATE_ROOT/scripts/lib/runs-32-bit-code" && return 1
     ensure_packages qemu-system-x86
+}
+
+# The self-test kit's programs, as the build puts them beside flashgate.exe.
+FLASHGATE_KIT_PROGRAMS=(flashgate.exe flashgate-selftest.exe flashgate-standin.exe flashgate-standin-elevated.exe
+    flashgate-windows-tests.exe)
+
+# Copies the kit's programs from a build folder into a fresh FOLDER: copy_kit BUILD FOLDER
+copy_kit() {
+    local program
+    rm -rf "$2"
+    mkdir -p "$2"
+    for program in "${FLASHGATE_KIT_PROGRAMS[@]}"; do
+        cp "$1/$program" "$2/" || die "$1/$program is missing: build the preset first"
+    done
 }

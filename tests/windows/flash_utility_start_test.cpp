@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "selftest/program_support.h"
+#include "selftest/search_order.h"
 #include "win/windows_gate.h"
 
 namespace flashgate::win {
@@ -29,14 +30,18 @@ fs::path OwnFolder() {
 
 // The folders process creation searches, in its order. The current folder and
 // one at the front of PATH are made for the test; the stand-in's record goes
-// beside them.
+// beside them. The system folders are written to only in a Windows made for
+// the tests (a Wine prefix), which says so in FLASHGATE_DISPOSABLE_WINDOWS.
 class FlashUtilityLayout : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t system[MAX_PATH], windows[MAX_PATH];
-        GetSystemDirectoryW(system, MAX_PATH);
-        GetWindowsDirectoryW(windows, MAX_PATH);
-        searched_ = {OwnFolder(), current_, system, fs::path(windows) / L"System", windows, onPath_};
+        searched_ = {OwnFolder(), current_};
+        const wchar_t* disposable = _wgetenv(L"FLASHGATE_DISPOSABLE_WINDOWS");
+        if (disposable != nullptr && disposable == std::wstring(L"1")) {
+            const fs::path windows = test::WindowsFolder();
+            searched_.insert(searched_.end(), {test::SystemFolder(), windows / L"System", windows});
+        }
+        searched_.push_back(onPath_);
         for (const fs::path& folder : searched_) {
             fs::create_directories(folder);
         }
@@ -55,29 +60,43 @@ protected:
         fs::remove_all(scratch_);
     }
 
-    // The stand-in, built in the end-to-end tests' folder, as WinPhlash.exe
-    // in each of `folders` and nowhere else.
+    // The stand-in that lies beside this suite, as WinPhlash.exe in each of
+    // `folders`, and nowhere else that this test put one.
     void Put(const std::vector<fs::path>& folders) {
-        for (const fs::path& folder : searched_) {
-            fs::remove(folder / L"WinPhlash.exe");
+        // A stand-in that is still ending holds its file for a moment.
+        for (const fs::path& file : put_) {
+            std::error_code inUse;
+            for (int tries = 0; !fs::remove(file, inUse) && inUse && tries < 100; ++tries) {
+                Sleep(50);
+            }
         }
+        put_.clear();
         for (const fs::path& folder : folders) {
-            fs::copy_file(OwnFolder().parent_path() / L"e2e" / L"WinPhlash.exe", folder / L"WinPhlash.exe");
+            put_.push_back(folder / L"WinPhlash.exe");
+            fs::copy_file(OwnFolder() / L"flashgate-standin.exe", put_.back());
         }
     }
 
-    // What the started stand-in wrote down (KEY=value lines, UTF-8): waits
-    // for its record, then removes it for the next start.
-    std::map<std::string, std::wstring> Record() {
-        std::map<std::string, std::wstring> values;
+    // A WinPhlash.exe that a start would reach and that this test did not
+    // put there (a real flash utility, say), or nothing.
+    std::wstring Foreign(bool searchesCurrent = true) const {
+        const std::wstring reached = test::FirstFound(
+            test::ProcessCreationSearchFolders(OwnFolder(), searchesCurrent ? current_.wstring() : L"", _wgetenv(L"PATH")),
+            L"WinPhlash.exe");
+        for (const fs::path& file : put_) {
+            if (!reached.empty() && fs::equivalent(reached, file)) {
+                return L"";
+            }
+        }
+        return reached;
+    }
+
+    // What the started stand-in wrote down: waits for its record, then
+    // removes it for the next start.
+    std::map<std::wstring, std::wstring> Record() {
         for (int waited = 0; waited < 10000 && !fs::exists(record_); waited += 50, Sleep(50)) {
         }
-        std::ifstream file(record_);
-        for (std::string line; std::getline(file, line);) {
-            const size_t equals = line.find('=');
-            values[line.substr(0, equals)] = fs::u8path(line.substr(equals + 1)).wstring();
-        }
-        file.close();
+        auto values = test::ReadRecord(record_.wstring());
         fs::remove(record_);
         return values;
     }
@@ -87,6 +106,7 @@ protected:
     const fs::path onPath_ = scratch_ / L"on-path";
     const fs::path record_ = scratch_ / L"record.txt";
     std::vector<fs::path> searched_;
+    std::vector<fs::path> put_;
     fs::path savedDirectory_;
     std::wstring savedPath_;
 };
@@ -106,9 +126,15 @@ TEST_F(FlashUtilityLayout, TheShellStartWouldUseTheFileProcessCreationStarts) {
             layouts.push_back({{searched_[i + 1], searched_[i]}, searched_[i]});
         }
     }
+    std::wstring skipped;
     for (const Layout& layout : layouts) {
         Put(layout.folders);
         SCOPED_TRACE(testing::Message() << "expected " << layout.expected << " of " << layout.folders.size());
+        // Nothing but the stand-in is ever started.
+        if (const std::wstring foreign = Foreign(layout.leaveOutCurrent == nullptr); !foreign.empty()) {
+            skipped = L"a start would reach " + foreign + L", which this test did not put there";
+            continue;
+        }
         SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", layout.leaveOutCurrent);
         wchar_t found[MAX_PATH] = L"";
         const HRESULT search = FindProgramAsProcessCreationDoes(L"WinPhlash.exe", found);
@@ -123,18 +149,24 @@ TEST_F(FlashUtilityLayout, TheShellStartWouldUseTheFileProcessCreationStarts) {
         EXPECT_EQ(search, S_OK);
         // The same file, whatever the name: a 32-bit program on 64-bit
         // Windows sees System32 through its redirection to SysWOW64.
-        const fs::path started = Record()["path"];
+        const fs::path started = Record()[L"path"];
         EXPECT_TRUE(fs::equivalent(found, started)) << found << " is not " << started;
         EXPECT_TRUE(fs::equivalent(layout.expected / L"WinPhlash.exe", started)) << started;
+    }
+    if (!skipped.empty()) {
+        GTEST_SKIP() << fs::path(skipped).u8string();
     }
 }
 
 TEST_F(FlashUtilityLayout, TheShellStartsTheFoundFileShownNormallyOrFailsWithoutOne) {
     Put({onPath_});
+    if (const std::wstring foreign = Foreign(); !foreign.empty()) {
+        GTEST_SKIP() << "a start would reach " << fs::path(foreign).u8string() << ", which this test did not put there";
+    }
     ASSERT_EQ(WindowsGate().StartProgramThroughShell(u"WinPhlash.exe", SW_SHOWNORMAL), S_OK);
     auto record = Record();
-    EXPECT_EQ(record["show"], L"1");
-    EXPECT_EQ(Lower(record["path"]), Lower(onPath_ / L"WinPhlash.exe"));
+    EXPECT_EQ(record[L"show"], L"1");
+    EXPECT_EQ(Lower(record[L"path"]), Lower(onPath_ / L"WinPhlash.exe"));
 
     Put({});
     EXPECT_TRUE(FAILED(WindowsGate().StartProgramThroughShell(u"WinPhlash.exe", SW_SHOWNORMAL)));

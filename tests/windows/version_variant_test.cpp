@@ -31,6 +31,7 @@ TEST(VersionVariant, TextIsTakenByItsCountedLengthNullIsValuelessAndEmptyIsEmpty
     EXPECT_EQ(Read(bstr(L"41B", 3)), std::make_pair(S_OK, Text(u"41")));
     // The NUL is a character of the text; a null BSTR is empty text.
     EXPECT_EQ(Read(bstr(L"\0" L"41", 3)), std::make_pair(S_OK, Text(std::u16string(u"\0" u"4", 2))));
+    EXPECT_EQ(Read(bstr(L"4\0" L"1", 3)), std::make_pair(S_OK, Text(std::u16string(u"4\0", 2))));
     EXPECT_EQ(Read(bstr(nullptr, 0)), std::make_pair(S_OK, Text(u"")));
     EXPECT_EQ(Read([](VARIANT& v) { V_VT(&v) = VT_NULL; }), std::make_pair(S_OK, BoardVersionPrefix::Valueless()));
     EXPECT_EQ(Read([](VARIANT& v) { V_VT(&v) = VT_EMPTY; }), std::make_pair(S_OK, Text(u"")));

@@ -1,0 +1,130 @@
+// The machine as the self-test reports it.
+#include "selftest/machine.h"
+
+#include <windows.h>
+
+#include "selftest/program_support.h"
+#include "win/system_function.h"
+
+namespace flashgate::selftest {
+namespace {
+
+using win::SystemFunction;
+
+std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
+    wchar_t value[256] = L"";
+    DWORD size = sizeof value;
+    return RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS ? value : L"";
+}
+
+std::wstring MachineName(unsigned machine) {
+    switch (machine) {
+    case IMAGE_FILE_MACHINE_I386: return L"x86";
+    case IMAGE_FILE_MACHINE_AMD64: return L"x64";
+    case 0xAA64: return L"ARM64";  // IMAGE_FILE_MACHINE_ARM64
+    default: return L"machine type " + std::to_wstring(machine);
+    }
+}
+
+// The machine's own architecture, which a 32-bit program is not told by
+// GetSystemInfo. IsWow64Process2 (Windows 10 1511 and later) also knows ARM64.
+std::wstring NativeMachine() {
+    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    const auto isWow64Process2 =
+        SystemFunction<IsWow64Process2Function>(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process2");
+    USHORT process = 0, native = 0;
+    if (isWow64Process2 != nullptr && isWow64Process2(GetCurrentProcess(), &process, &native)) {
+        return MachineName(native);
+    }
+    SYSTEM_INFO system{};
+    GetNativeSystemInfo(&system);
+    switch (system.wProcessorArchitecture) {
+    case PROCESSOR_ARCHITECTURE_INTEL: return L"x86";
+    case PROCESSOR_ARCHITECTURE_AMD64: return L"x64";
+    case 12: return L"ARM64";  // PROCESSOR_ARCHITECTURE_ARM64
+    default: return L"processor architecture " + std::to_wstring(system.wProcessorArchitecture);
+    }
+}
+
+}  // namespace
+
+std::wstring WindowsDescription() {
+    // RtlGetVersion tells the truth whatever this program's manifest says.
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const auto rtlGetVersion = SystemFunction<RtlGetVersionFunction>(ntdll, "RtlGetVersion");
+    if (rtlGetVersion != nullptr) {
+        rtlGetVersion(&version);
+    }
+    const wchar_t* key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    std::wstring release = RegistryText(HKEY_LOCAL_MACHINE, key, L"DisplayVersion");
+    if (release.empty()) {
+        release = RegistryText(HKEY_LOCAL_MACHINE, key, L"ReleaseId");
+    }
+    std::wstring text = L"Windows " + std::to_wstring(version.dwMajorVersion) + L"." +
+                        std::to_wstring(version.dwMinorVersion) + L"." + std::to_wstring(version.dwBuildNumber) +
+                        L" (" + RegistryText(HKEY_LOCAL_MACHINE, key, L"ProductName") +
+                        (release.empty() ? L"" : L" " + release) + L"), " + NativeMachine() + L" machine";
+    using WineGetVersionFunction = const char*(CDECL*)();
+    if (const auto wineGetVersion = SystemFunction<WineGetVersionFunction>(ntdll, "wine_get_version")) {
+        const char* wine = wineGetVersion();
+        text += L", as Wine " + std::wstring(wine, wine + lstrlenA(wine)) + L" stands in for it";
+    }
+    return text;
+}
+
+bool IsWineDesktopProcess(const std::wstring& path) {
+    if (SystemFunction<FARPROC>(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+        return false;
+    }
+    wchar_t folder[MAX_PATH] = L"";
+    const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return false;
+    }
+    for (const wchar_t* system : {L"\\system32\\explorer.exe", L"\\syswow64\\explorer.exe"}) {
+        if (CompareStringOrdinal(path.c_str(), -1, (std::wstring(folder, length) + system).c_str(), -1, TRUE) ==
+            CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring ProgramArchitecture() {
+    std::wstring text = sizeof(void*) == 8 ? L"x64" : L"x86";
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+        text += L" (under WoW64 on an " + NativeMachine() + L" machine)";
+    }
+    return text;
+}
+
+bool WindowStationVisible(std::wstring& name) {
+    const HWINSTA station = GetProcessWindowStation();
+    wchar_t text[256] = L"";
+    GetUserObjectInformationW(station, UOI_NAME, text, sizeof text, nullptr);
+    name = text;
+    USEROBJECTFLAGS flags{};
+    return GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+std::wstring WhyNoConsentPrompt() {
+    bool known = false;
+    if (test::ProcessElevated(known)) {
+        return L"this session is elevated already, so Windows would not ask";
+    }
+    if (!known) {
+        return L"this Windows has no elevation (older than Vista)";
+    }
+    DWORD lua = 1;
+    DWORD size = sizeof lua;
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", L"EnableLUA",
+                 RRF_RT_REG_DWORD, nullptr, &lua, &size);
+    return lua == 0 ? L"User Account Control is off (EnableLUA is 0), so Windows would not ask" : L"";
+}
+
+}  // namespace flashgate::selftest

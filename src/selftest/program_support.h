@@ -1,0 +1,110 @@
+// Small pieces shared by the self-test, its stand-in flash utility and the
+// benchmark's launcher: environment values, records of key=value lines
+// written whole and read back, and job accounting.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace flashgate::test {
+
+inline std::wstring Environment(const wchar_t* name) {
+    const wchar_t* value = _wgetenv(name);
+    return value != nullptr ? value : L"";
+}
+
+inline std::string Utf8(const std::wstring& text) {
+    std::string bytes(text.size() * 3, '\0');
+    bytes.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                         bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+
+inline std::wstring FromUtf8(const std::string& bytes) {
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                        text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// Writes `text` as UTF-8, under another name first, so that a reader polling
+// for the file never sees half of it. (No iostreams: they make a small
+// program large and slow to start, which an emulated PC feels.)
+inline bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
+    const std::wstring partial = path + L".partial";
+    const HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const std::string bytes = Utf8(text);
+    DWORD written = 0;
+    const bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                       written == bytes.size();
+    return CloseHandle(file) && whole && MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// The whole of a UTF-8 file as text; empty if there is none.
+inline std::wstring ReadUtf8(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return L"";
+    }
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return FromUtf8(bytes);
+}
+
+// The lines of a text, without their ends (LF or CR LF).
+inline std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (size_t from = 0; from < text.size();) {
+        size_t end = text.find(L'\n', from);
+        end = end == std::wstring::npos ? text.size() : end;
+        lines.push_back(text.substr(from, end - from - (end > from && text[end - 1] == L'\r' ? 1 : 0)));
+        from = end + 1;
+    }
+    return lines;
+}
+
+// The key=value lines of a record written by WriteUtf8; empty if there is none.
+inline std::map<std::wstring, std::wstring> ReadRecord(const std::wstring& path) {
+    std::map<std::wstring, std::wstring> values;
+    for (const std::wstring& line : Lines(ReadUtf8(path))) {
+        const size_t equals = line.find(L'=');
+        if (equals != std::wstring::npos) {
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return values;
+}
+
+// Whether this process runs with an elevated (administrator) token; `known`
+// is false where Windows cannot say (before Vista).
+inline bool ProcessElevated(bool& known) {
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    known = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+            GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    if (token != nullptr) {
+        CloseHandle(token);
+    }
+    return known && elevation.TokenIsElevated != 0;
+}
+
+// How many processes the job has held in all, and holds now.
+inline JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
+    return accounting;
+}
+
+}  // namespace flashgate::test

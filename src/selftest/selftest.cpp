@@ -1,0 +1,187 @@
+// flashgate-selftest: checks the flashgate.exe beside it on this machine,
+// against this machine's WMI, message box, process creation and window
+// stations, with a stand-in in place of the flash utility. It starts no real
+// flash utility, needs no administrator rights, and leaves nothing behind.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "selftest/board_records.h"
+#include "selftest/machine.h"
+#include "selftest/report.h"
+#include "selftest/scenarios.h"
+#include "selftest/scratch.h"
+#include "selftest/windows_layer.h"
+#include "win/com_holders.h"
+
+namespace {
+
+using namespace flashgate::selftest;
+
+constexpr wchar_t kUsage[] =
+    L"usage: flashgate-selftest [--scenarios NAME,...] [--report FILE] [--interactive] [--hold-notice BASE]";
+
+struct Options {
+    std::vector<std::wstring> checks;  // empty: every check
+    std::wstring report;
+    std::wstring holdNotice;
+    bool interactive = false;
+};
+
+int UsageError(const std::wstring& why) {
+    ErrorLine(why + L"; " + kUsage);
+    return 2;
+}
+
+std::wstring CheckNames() {
+    std::wstring names;
+    for (const Scenario& scenario : kScenarios) {
+        names += scenario.name + std::wstring(L", ");
+    }
+    return names + kWindowsLayerCheck;
+}
+
+bool KnownCheck(const std::wstring& name) {
+    for (const Scenario& scenario : kScenarios) {
+        if (name == scenario.name) {
+            return true;
+        }
+    }
+    return name == kWindowsLayerCheck;
+}
+
+// Returns an empty string, or what is wrong with the arguments.
+std::wstring Parse(int argc, wchar_t** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == L"--interactive") {
+            options.interactive = true;
+        } else if (argument == L"--report" && hasValue) {
+            options.report = argv[++i];
+        } else if (argument == L"--hold-notice" && hasValue) {
+            options.holdNotice = argv[++i];
+        } else if (argument == L"--scenarios" && hasValue) {
+            const std::wstring list = argv[++i];
+            for (size_t from = 0; from <= list.size();) {
+                const size_t to = list.find(L',', from) == std::wstring::npos ? list.size() : list.find(L',', from);
+                const std::wstring name = list.substr(from, to - from);
+                if (!KnownCheck(name)) {
+                    return L"no scenario is called \"" + name + L"\" (there are " + CheckNames() + L")";
+                }
+                options.checks.push_back(name);
+                from = to + 1;
+            }
+        } else if (argument == L"--report" || argument == L"--hold-notice" || argument == L"--scenarios") {
+            return argument + L" needs a value";
+        } else {
+            return L"unknown argument \"" + argument + L"\"";
+        }
+    }
+    return L"";
+}
+
+bool Wanted(const Options& options, const std::wstring& name) {
+    if (options.checks.empty()) {
+        return true;
+    }
+    for (const std::wstring& check : options.checks) {
+        if (check == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+const wchar_t* OutcomeText(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Admit: return L"WinPhlash.exe is started, flashgate.exe ends at once (exit status 0)";
+    case Outcome::AdministratorNotice: return L"the administrator notice, title \"Dorvanel\" (exit status 1)";
+    default: return L"the wrong-model notice, title \"WinPhlash\" (exit status 2)";
+    }
+}
+
+void DescribeBoard(const BoardReading& board, Report& report) {
+    report.Line(L"board:    " + std::to_wstring(board.records.size()) + L" Win32_BaseBoard record(s)" +
+                (board.failedStep != nullptr
+                     ? L"; WMI failed " + std::wstring(board.failedStep) + L" (error 0x" +
+                           Hex(static_cast<unsigned long>(board.error)) + L")"
+                     : L""));
+    for (size_t i = 0; i < board.records.size(); ++i) {
+        report.Line(L"          record " + std::to_wstring(i + 1) + L": Version " + DescribeVersion(board.records[i]));
+    }
+    report.Line(L"expected: " + std::wstring(OutcomeText(ExpectedOutcome(board))));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Options options;
+    if (const std::wstring wrong = Parse(argc, argv, options); !wrong.empty()) {
+        return UsageError(wrong);
+    }
+    ScenarioSetting setting;
+    const std::wstring selfFolder = FolderOf(ThisProgram());
+    setting.program = selfFolder + L"\\flashgate.exe";
+    setting.standIn = selfFolder + L"\\flashgate-standin.exe";
+    setting.elevatedStandIn = selfFolder + L"\\flashgate-standin-elevated.exe";
+    setting.pictureBase = options.holdNotice;
+    for (const std::wstring* needed : {&setting.program, &setting.standIn}) {
+        if (GetFileAttributesW(needed->c_str()) == INVALID_FILE_ATTRIBUTES) {
+            ErrorLine(L"there is no " + needed->substr(selfFolder.size() + 1) + L" in " +
+                          selfFolder + L": run the self-test where the kit put it, beside flashgate.exe");
+            return 2;
+        }
+    }
+    if (!options.report.empty()) {
+        const HANDLE file = CreateFileW(options.report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            ErrorLine(L"cannot write the report " + options.report + L" (error " +
+                          std::to_wstring(GetLastError()) + L"): name a file in a folder you may write to");
+            return 2;
+        }
+        CloseHandle(file);
+    }
+
+    AwaitDesktop();
+    Report report;
+    // Declared first, so that COM stays initialised until the board's objects have gone.
+    const flashgate::win::ComApartment com(COINIT_MULTITHREADED);
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                         nullptr, EOAC_NONE, nullptr);
+    report.Line(L"flashgate self-test, checking " + setting.program);
+    report.Line(L"Windows:  " + WindowsDescription());
+    report.Line(L"programs: " + ProgramArchitecture());
+    std::wstring station;
+    setting.visible = WindowStationVisible(station);
+    report.Line(L"session:  window station " + station +
+                (setting.visible ? L", visible: notices are met as a user meets them"
+                                 : L", not visible (a service or a headless session): no notice can be seen, so "
+                                   L"the notice scenarios run as unseen ones"));
+    const BoardReading board = ReadBoardRecords();
+    setting.outcome = ExpectedOutcome(board);
+    DescribeBoard(board, report);
+
+    for (const Scenario& scenario : kScenarios) {
+        if (Wanted(options, scenario.name)) {
+            RunScenario(scenario, setting, report);
+        }
+    }
+    if (options.interactive) {
+        RunElevationScenario(true, setting, report);
+        RunElevationScenario(false, setting, report);
+    }
+    if (Wanted(options, kWindowsLayerCheck)) {
+        RunWindowsLayer(selfFolder, report);
+    }
+    EndUnseenStation();
+    RemoveScratch();
+    report.Summary();
+    if (!options.report.empty() && !report.WriteTo(options.report)) {
+        ErrorLine(L"cannot write the report " + options.report + L": the disk may be full or the file held open");
+        return 2;
+    }
+    return report.failed() ? 1 : 0;
+}

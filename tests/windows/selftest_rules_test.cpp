@@ -1,0 +1,150 @@
+// The self-test's own rules, which every end-to-end check rests on: what it
+// expects of a board, how it shows a Version, how it reads the suite's
+// output, the environment it gives the programs it starts, and where it
+// looks before it starts anything.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "selftest/board_records.h"
+#include "selftest/scratch.h"
+#include "selftest/search_order.h"
+#include "selftest/windows_layer.h"
+
+namespace flashgate::selftest {
+namespace {
+
+BoardRecord Text(std::wstring text) { return {BoardRecord::Version::Text, std::move(text)}; }
+const BoardRecord kNull{BoardRecord::Version::Null, L""};
+const BoardRecord kUnreadable{BoardRecord::Version::Unreadable, L"", E_FAIL};
+
+TEST(SelfTestExpectation, TheLastReadableRecordDecidesAsReadmeSays) {
+    struct Case {
+        std::vector<BoardRecord> records;
+        Outcome expected;
+    };
+    const Outcome admit = Outcome::Admit, administrator = Outcome::AdministratorNotice,
+                  wrongModel = Outcome::WrongModelNotice;
+    const std::vector<Case> cases = {
+        {{}, administrator},
+        {{Text(L"41B")}, admit},
+        {{Text(L"41")}, admit},
+        {{Text(L"4")}, wrongModel},
+        {{Text(L" 41")}, wrongModel},
+        {{Text(L"1.41")}, wrongModel},
+        {{Text(L"\uFF14\uFF11")}, wrongModel},
+        {{Text(std::wstring(L"4\0" L"1", 3))}, wrongModel},
+        {{Text(L"")}, administrator},
+        {{kNull}, wrongModel},
+        {{kUnreadable}, administrator},
+        {{Text(L"41A"), Text(L"50B")}, wrongModel},
+        {{Text(L"50B"), Text(L"41A")}, admit},
+        {{Text(L"50B"), kUnreadable}, wrongModel},
+        {{Text(L"41A"), kUnreadable}, admit},
+        {{Text(L"41A"), kNull}, wrongModel},
+        {{kNull, Text(L"")}, administrator},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        BoardReading board;
+        board.records = cases[i].records;
+        EXPECT_EQ(ExpectedOutcome(board), cases[i].expected) << "case " << i;
+    }
+}
+
+TEST(SelfTestExpectation, AVersionIsShownQuotedWithItsUnitsWhereAnyIsNotPrintable) {
+    EXPECT_EQ(DescribeVersion(Text(L"41B")), L"\"41B\"");
+    EXPECT_EQ(DescribeVersion(Text(L"")), L"\"\"");
+    EXPECT_EQ(DescribeVersion(Text(std::wstring(L"4\0" L"1", 3))), L"\"4?1\" (UTF-16 units 0034 0000 0031)");
+    EXPECT_EQ(DescribeVersion(Text(L"\u00C41")), L"\"?1\" (UTF-16 units 00C4 0031)");
+    EXPECT_EQ(DescribeVersion(kNull), L"null (no value)");
+    EXPECT_EQ(DescribeVersion(kUnreadable), L"unreadable (error 0x80004005)");
+}
+
+TEST(SelfTestSuiteOutput, EachEndedTestIsOneCheckWithWhatItSaid) {
+    std::wstring running, said;
+    const auto tests = ReadGoogleTestOutput(L"[==========] Running 4 tests from 2 test suites.\r\n"
+                                            L"[ RUN      ] A.Passes\r\n"
+                                            L"[       OK ] A.Passes (0 ms)\r\n"
+                                            L"[ RUN      ] A.Fails\r\n"
+                                            L"x.cpp(12): error: Failure\r\n"
+                                            L"Expected: 1\r\n"
+                                            L"  Actual: 2\r\n"
+                                            L"[  FAILED  ] A.Fails (3 ms)\r\n"
+                                            L"[ RUN      ] B.Skips\r\n"
+                                            L"x.cpp(20): Skipped\r\n"
+                                            L"no flash utility of ours\r\n"
+                                            L"[  SKIPPED ] B.Skips (0 ms)\r\n"
+                                            L"[ RUN      ] B.Hangs\r\n"
+                                            L"started\r\n",
+                                            running, said);
+    ASSERT_EQ(tests.size(), 3u);
+    EXPECT_EQ(tests[0].name, L"A.Passes");
+    EXPECT_EQ(tests[0].result, Report::Result::Ok);
+    EXPECT_EQ(tests[1].result, Report::Result::Failed);
+    EXPECT_EQ(tests[1].said, L"Expected: 1   Actual: 2");
+    EXPECT_EQ(tests[2].result, Report::Result::Skipped);
+    EXPECT_EQ(tests[2].said, L"no flash utility of ours");
+    EXPECT_EQ(running, L"B.Hangs");
+    EXPECT_EQ(said, L"started");
+}
+
+// The block's NAME=value strings, in order.
+std::vector<std::wstring> Entries(const std::wstring& block) {
+    std::vector<std::wstring> entries;
+    for (size_t at = 0; at < block.size() && block[at] != L'\0'; at += entries.back().size() + 1) {
+        entries.emplace_back(block.c_str() + at);
+    }
+    return entries;
+}
+
+TEST(SelfTestEnvironment, VariablesAreSetAndTakenOutByNameWhateverTheirCaseAndKeptSorted) {
+    SetEnvironmentVariableW(L"FLASHGATE_RULES_GONE", L"1");
+    SetEnvironmentVariableW(L"FLASHGATE_RULES_KEPT", L"2");
+    const std::wstring block = EnvironmentBlock({{L"path", L"C:\\only"}}, {L"flashgate_rules_gone"});
+    SetEnvironmentVariableW(L"FLASHGATE_RULES_GONE", nullptr);
+    SetEnvironmentVariableW(L"FLASHGATE_RULES_KEPT", nullptr);
+
+    ASSERT_EQ(block.substr(block.size() - 2), std::wstring(2, L'\0'));
+    const std::vector<std::wstring> entries = Entries(block);
+    int paths = 0, kept = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::wstring name = entries[i].substr(0, entries[i].find(L'=', 1));
+        paths += CompareStringOrdinal(name.c_str(), -1, L"PATH", -1, TRUE) == CSTR_EQUAL ? 1 : 0;
+        kept += entries[i] == L"FLASHGATE_RULES_KEPT=2" ? 1 : 0;
+        EXPECT_EQ(entries[i].rfind(L"FLASHGATE_RULES_GONE=", 0), std::wstring::npos);
+        if (i > 0) {
+            const std::wstring before = entries[i - 1].substr(0, entries[i - 1].find(L'=', 1));
+            EXPECT_NE(CompareStringOrdinal(before.c_str(), -1, name.c_str(), -1, TRUE), CSTR_GREATER_THAN) << name;
+        }
+    }
+    EXPECT_EQ(paths, 1);
+    EXPECT_EQ(kept, 1);
+    EXPECT_NE(std::find(entries.begin(), entries.end(), L"path=C:\\only"), entries.end());
+}
+
+TEST(SelfTestSearchOrder, FoldersComeInProcessCreationsOrderAndTheFirstFileFoundWins) {
+    const std::wstring windows = test::WindowsFolder();
+    EXPECT_EQ(test::ProcessCreationSearchFolders(L"C:\\own", L"C:\\current", L"C:\\a;;C:\\b;"),
+              (std::vector<std::wstring>{L"C:\\own", L"C:\\current", test::SystemFolder(), windows + L"\\System",
+                                         windows, L"C:\\a", L"C:\\b"}));
+    EXPECT_EQ(test::ProcessCreationSearchFolders(L"C:\\own", L"", L"").size(), 4u);
+
+    namespace fs = std::filesystem;
+    const fs::path scratch = fs::temp_directory_path() / (L"flashgate-rules-" + std::to_wstring(GetCurrentProcessId()));
+    fs::create_directories(scratch / L"first");
+    fs::create_directories(scratch / L"second");
+    fs::create_directories(scratch / L"third" / L"WinPhlash.exe");  // a folder of that name is not the file
+    std::ofstream(scratch / L"second" / L"WinPhlash.exe") << "stand-in";
+    const std::vector<std::wstring> folders = {(scratch / L"third").wstring(), (scratch / L"first").wstring(),
+                                               (scratch / L"second").wstring()};
+    EXPECT_EQ(fs::path(test::FirstFound(folders, L"WinPhlash.exe")), scratch / L"second" / L"WinPhlash.exe");
+    EXPECT_EQ(test::FirstFound({(scratch / L"first").wstring()}, L"WinPhlash.exe"), L"");
+    fs::remove_all(scratch);
+}
+
+}  // namespace
+}  // namespace flashgate::selftest
