@@ -47,6 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"EmptyText", u"", u"", GateVerdict::NoVersion},
         VersionCase{"EmbeddedNulCounts", std::u16string(u"\0" u"41", 3), std::u16string(u"\0" u"4", 2),
                     GateVerdict::OtherBoard},
+        VersionCase{"EmbeddedNulSecondCounts", std::u16string(u"4\0" u"1", 3), std::u16string(u"4\0", 2),
+                    GateVerdict::OtherBoard},
         VersionCase{"NulAfterKey", std::u16string(u"41\0", 3), u"41", GateVerdict::Admit},
         VersionCase{"SurrogatePairCutInHalf", u"4\U0001F600", u"4\xD83D", GateVerdict::OtherBoard},
         VersionCase{"WholeSurrogatePair", u"\U0001F600" u"41", u"\U0001F600", GateVerdict::OtherBoard}),
