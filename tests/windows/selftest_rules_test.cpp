@@ -1,7 +1,8 @@
 // The self-test's own rules, which every end-to-end check rests on: what it
 // expects of a board, how it shows a Version, how it reads the suite's
-// output, the environment it gives the programs it starts, and where it
-// looks before it starts anything.
+// output, the environment it gives the programs it starts, where it looks
+// before it starts anything, what it counts as started, what it reads back
+// from its stand-in, what it leaves, and what it writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,9 @@
 #include <vector>
 
 #include "selftest/board_records.h"
+#include "selftest/machine.h"
+#include "selftest/program_support.h"
+#include "selftest/report.h"
 #include "selftest/scratch.h"
 #include "selftest/search_order.h"
 #include "selftest/windows_layer.h"
@@ -144,6 +148,70 @@ TEST(SelfTestSearchOrder, FoldersComeInProcessCreationsOrderAndTheFirstFileFound
     EXPECT_EQ(fs::path(test::FirstFound(folders, L"WinPhlash.exe")), scratch / L"second" / L"WinPhlash.exe");
     EXPECT_EQ(test::FirstFound({(scratch / L"first").wstring()}, L"WinPhlash.exe"), L"");
     fs::remove_all(scratch);
+}
+
+// Wine's desktop process is the one process a program may cause to start
+// without having started it; nothing else is let off.
+TEST(SelfTestStartedPrograms, OnlyWineDesktopProcessIsNotTheProgramsDoing) {
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const std::wstring windows = test::WindowsFolder();
+    EXPECT_EQ(IsWineDesktopProcess(windows + L"\\system32\\explorer.exe"), wine);
+    EXPECT_EQ(IsWineDesktopProcess(windows + L"\\SysWOW64\\EXPLORER.EXE"), wine);
+    EXPECT_FALSE(IsWineDesktopProcess(windows + L"\\explorer.exe"));
+    EXPECT_FALSE(IsWineDesktopProcess(windows + L"\\system32\\WinPhlash.exe"));
+    EXPECT_FALSE(IsWineDesktopProcess(L"C:\\kit\\explorer.exe"));
+    EXPECT_FALSE(IsWineDesktopProcess(windows + L"\\system32\\explorer.exe.exe"));
+}
+
+// A stand-in's record: its command line may hold "=", its file CR LF ends.
+TEST(SelfTestStandInRecord, KeysEndAtTheFirstEqualsSignAndLineEndsAreDropped) {
+    const std::wstring path = ScratchRoot() + L"\\record";
+    ASSERT_TRUE(test::WriteUtf8(path, L"show=1\r\ncommand_line=WinPhlash.exe /mode=\u00FC\r\nno value here\n"));
+    const auto record = test::ReadRecord(path);
+    EXPECT_EQ(record, (std::map<std::wstring, std::wstring>{{L"show", L"1"},
+                                                            {L"command_line", L"WinPhlash.exe /mode=\u00FC"}}));
+    EXPECT_TRUE(test::ReadRecord(path + L".none").empty());
+    RemoveScratch();
+}
+
+// What the self-test leaves: nothing, even where a file in it is read-only.
+TEST(SelfTestScratch, ATreeGoesWithEverythingInItAndTheSameFileIsKnownByAnyName) {
+    const std::wstring tree = ScratchRoot() + L"\\tree";
+    ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree + L"\\inner \u00FC").c_str(), nullptr));
+    const std::wstring file = tree + L"\\inner \u00FC\\WinPhlash.exe";
+    ASSERT_TRUE(test::WriteUtf8(file, L"stand-in"));
+    ASSERT_TRUE(test::WriteUtf8(tree + L"\\other.exe", L"stand-in"));
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_TRUE(SameFile(file, tree + L"\\INNER \u00DC\\.\\winphlash.EXE"));
+    EXPECT_FALSE(SameFile(file, tree + L"\\other.exe"));
+    EXPECT_FALSE(SameFile(file, tree + L"\\none.exe"));
+    EXPECT_TRUE(RemoveTree(tree));
+    EXPECT_EQ(GetFileAttributesW(tree.c_str()), INVALID_FILE_ATTRIBUTES);
+    RemoveScratch();
+}
+
+// The report a vendor attaches is what the console showed, line for line,
+// and only a failure makes the self-test fail.
+TEST(SelfTestReport, EachCheckIsOneLineAndTheCountIsLast) {
+    Report report;
+    report.Line(L"board:    1 record");
+    report.Check(L"own", Report::Result::Ok, L"started");
+    report.Check(L"current", Report::Result::Ok, L"");
+    report.Check(L"path", Report::Result::Skipped, L"a start would reach C:\\x");
+    EXPECT_FALSE(report.failed());
+    report.Check(L"nowhere", Report::Result::Failed, L"exit status 0, expected 3");
+    report.Summary();
+    EXPECT_TRUE(report.failed());
+
+    const std::wstring path = ScratchRoot() + L"\\report \u00FC.txt";
+    ASSERT_TRUE(report.WriteTo(path));
+    EXPECT_EQ(test::ReadUtf8(path), L"board:    1 record\r\nown: ok: started\r\ncurrent: ok\r\n"
+                                    L"path: skipped: a start would reach C:\\x\r\n"
+                                    L"nowhere: FAIL: exit status 0, expected 3\r\n2 passed, 1 failed, 1 skipped\r\n");
+    EXPECT_FALSE(report.WriteTo(ScratchRoot() + L"\\no such folder\\report.txt"));
+    RemoveScratch();
 }
 
 }  // namespace
