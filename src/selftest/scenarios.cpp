@@ -87,7 +87,8 @@ struct Layout {
     std::wstring Reached() const { return test::FirstFound(test::ProcessCreationSearchFolders(own, current, Path()), L"WinPhlash.exe"); }
 
     bool Ours(const std::wstring& file) const {
-        return CompareStringOrdinal(file.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+        return file.size() > folder.size() && file[folder.size()] == L'\\' &&
+               CompareStringOrdinal(file.c_str(), static_cast<int>(folder.size()), folder.c_str(),
                                     static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
     }
 
