@@ -228,12 +228,6 @@ struct UnseenStation {
 };
 UnseenStation unseen;
 
-bool OwnedElsewhere(HWND window) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    return owner != 0 && owner != GetCurrentProcessId();
-}
-
 // Wine makes a desktop's window, starting a desktop process for it, when a
 // program first needs that desktop. This thread needs it first and keeps it
 // until the self-test ends, so that neither that process nor the window is
@@ -242,12 +236,9 @@ bool OwnedElsewhere(HWND window) {
 DWORD WINAPI KeepDesktop(void*) {
     SetThreadDesktop(unseen.desktop);
     // Where the desktop's process is slow to come up, Wine stops waiting for
-    // it and makes the window here: wait for the process, or the program
-    // would start another one.
-    const HWND window = GetDesktopWindow();
-    for (int tries = 0; tries < 20 && !OwnedElsewhere(window); ++tries) {
-        Sleep(kPollMs * 10);
-    }
+    // it and makes the window here: wait for the process a while, or the
+    // program would start another one.
+    AwaitDesktop(20);
     SetEvent(unseen.ready);
     while (MsgWaitForMultipleObjects(1, &unseen.stop, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
         MSG message;
@@ -284,10 +275,10 @@ const wchar_t* UnseenDesktopName() {
 
 }  // namespace
 
-void AwaitDesktop() {
+void AwaitDesktop(int tries) {
     // On a slow machine Wine may stop waiting for the desktop's process before
     // it is up, and leave starting it to the next program that needs it.
-    for (int tries = 0; tries < 120; ++tries, Sleep(kPollMs * 10)) {
+    for (; tries > 0; --tries, Sleep(kPollMs * 10)) {
         DWORD owner = 0;
         GetWindowThreadProcessId(GetDesktopWindow(), &owner);
         if (owner != 0 && owner != GetCurrentProcessId()) {

@@ -54,7 +54,7 @@ Meeting Meet(const MeetingPlan& plan);
 // before any program; Wine starts a desktop's process when a program first
 // needs it, and one started for flashgate.exe would count as something it
 // started.
-void AwaitDesktop();
+void AwaitDesktop(int tries = 120);  // half a second a try
 
 // Ends the window station made for unseen meetings.
 void EndUnseenStation();
