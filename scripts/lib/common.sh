@@ -19,7 +19,7 @@ FLASHGATE_ACTION_VALIDATOR_VERSION=0.6.0
 # architecture and Wine, which every suite gets a copy of (scripts/lib/wine-run).
 FLASHGATE_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/flashgate"
 FLASHGATE_PREFIXES="$FLASHGATE_CACHE/prefixes"
-FLASHGATE_PREFIX_RECIPE=2  # raise when what a fresh prefix gets changes
+FLASHGATE_PREFIX_RECIPE=3  # raise when what a fresh prefix gets changes
 
 step() { printf '==> %s\n' "$*"; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
