@@ -16,17 +16,6 @@ HRESULT LastError() {
     return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
 }
 
-// Deployment tools may run the program as a service, in session 0, on a
-// window station no one can see; a message box there would hold the program,
-// and the deployment with it, for ever.
-bool WindowStationIsVisible() {
-    USEROBJECTFLAGS flags{};
-    if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, nullptr)) {
-        return true;
-    }
-    return (flags.dwFlags & WSF_VISIBLE) != 0;
-}
-
 // The folders process creation searches, in its order, as one list for
 // SearchPathW. Any folder that cannot be named makes the list unusable: a
 // search without it could find another file than process creation did.
@@ -64,8 +53,35 @@ private:
 
 }  // namespace
 
+// Deployment tools may run the program as a service, in session 0, on a
+// window station no one can see; a message box there would hold the program,
+// and the deployment with it, for ever.
+bool NoticeCanBeSeen(const SessionReport& windows) {
+    USEROBJECTFLAGS flags{};
+    if (windows.getUserObjectInformation(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+        (flags.dwFlags & WSF_VISIBLE) == 0) {
+        return false;
+    }
+    // Session 0 holds services and no user since Vista: an interactive
+    // service, or a tool that starts programs on session 0's own
+    // WinSta0\Default, runs on a station that calls itself visible, but no one
+    // can switch to its desktop. Where the console is session 0 itself (XP,
+    // Windows PE), notices there are seen; where Windows names no console
+    // session (0xFFFFFFFF, while one is being switched), the station decides.
+    DWORD session = 0;
+    if (!windows.processIdToSessionId(GetCurrentProcessId(), &session) || session != 0) {
+        return true;
+    }
+    const DWORD console = windows.activeConsoleSessionId();
+    return console == 0 || console == 0xFFFFFFFF;
+}
+
+bool NoticeCanBeSeen() {
+    return NoticeCanBeSeen({GetUserObjectInformationW, ProcessIdToSessionId, WTSGetActiveConsoleSessionId});
+}
+
 HRESULT WindowsGate::ShowNotice(const Notice& notice) {
-    if (!WindowStationIsVisible()) {
+    if (!NoticeCanBeSeen()) {
         return HRESULT_FROM_WIN32(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
     }
     return MessageBoxW(nullptr, AsWide(notice.text), AsWide(notice.title), notice.style) != 0
@@ -121,18 +137,27 @@ HRESULT StartThroughShell(const wchar_t* path, int showState, ShellExecuteExFunc
     start.cbSize = sizeof start;
     // NOASYNC: the program ends right after this call, so the shell must have
     // finished before it returns. FLAG_NO_UI: a failure shows no message.
-    start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    // NOZONECHECKS: a package unpacked from a download carries the mark of the
+    // web, on which the shell would first ask "Open File - Security Warning"
+    // (or, with FLAG_NO_UI, refuse); process creation, which this start stands
+    // in for, makes no zone check, and the user is to see only the consent prompt.
+    start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
     start.lpFile = path;
     start.nShow = showState;
     return shellExecuteEx(&start) ? S_OK : LastError();
 }
 
-HRESULT FindProgramAsProcessCreationDoes(const wchar_t* fileName, wchar_t (&path)[MAX_PATH]) {
+HRESULT FindProgramAsProcessCreationDoes(const wchar_t* fileName, wchar_t (&path)[MAX_PATH],
+                                         GetModuleFileNameFunction getModuleFileName) {
     SearchList folders;
     wchar_t folder[MAX_PATH];
 
-    // The program's own folder, up to and with its last backslash.
-    DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
+    // The program's own folder, up to and with its last backslash. A path cut
+    // short (the whole buffer used) would name another folder: none at all.
+    DWORD length = getModuleFileName(nullptr, folder, MAX_PATH);
+    if (length >= MAX_PATH) {
+        length = 0;
+    }
     while (length > 0 && folder[length - 1] != L'\\') {
         --length;
     }

@@ -32,6 +32,21 @@ HRESULT StartThroughShell(const wchar_t* path, int showState, ShellExecuteExFunc
 // The file CreateProcessW starts for a command line that names a program
 // without a folder, searched for in the same folders in the same order: the
 // running program's own folder, the current folder, the system folders, PATH.
-HRESULT FindProgramAsProcessCreationDoes(const wchar_t* fileName, wchar_t (&path)[MAX_PATH]);
+// The program's own path comes from the function given (tests stand in for
+// GetModuleFileNameW); a folder that cannot be named whole fails the search.
+using GetModuleFileNameFunction = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
+HRESULT FindProgramAsProcessCreationDoes(const wchar_t* fileName, wchar_t (&path)[MAX_PATH],
+                                         GetModuleFileNameFunction getModuleFileName = GetModuleFileNameW);
+
+// What Windows reports about where the program runs, through the functions
+// given (Windows' own, or a test's stand-ins): whether a notice shown there
+// could be seen by anyone.
+struct SessionReport {
+    BOOL(WINAPI* getUserObjectInformation)(HANDLE, int, PVOID, DWORD, LPDWORD);
+    BOOL(WINAPI* processIdToSessionId)(DWORD, DWORD*);
+    DWORD(WINAPI* activeConsoleSessionId)();
+};
+bool NoticeCanBeSeen(const SessionReport& windows);
+bool NoticeCanBeSeen();  // with Windows' own functions
 
 }  // namespace flashgate::win

@@ -1,9 +1,12 @@
 // Where Wine does not do what Windows documents, stand-ins that do take the
-// place of Windows' own functions: the shell's start of a program, and the
-// DLL search where SetDefaultDllDirectories is missing (Vista, and 7 without
-// KB2533623). Where it exists, the release tests show a DLL planted beside
-// the program not loaded.
+// place of Windows' own functions: the shell's start of a program, the DLL
+// search where SetDefaultDllDirectories is missing (Vista, and 7 without
+// KB2533623; where it exists, the release tests show a DLL planted beside the
+// program not loaded), sessions, which Wine has none of, and a program path
+// longer than its buffer.
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "win/dll_search.h"
 #include "win/windows_gate.h"
@@ -33,12 +36,16 @@ struct WindowsShell {
     }
 };
 
-TEST(ShellStart, AsksForTheFileShownNormallyAndFinishedBeforeItReturns) {
+// Exactly these flags: no zone check (a downloaded package's mark of the web
+// would bring a security warning first, or with no UI a refusal), no message,
+// finished before it returns; nothing that asks anything else.
+TEST(ShellStart, AsksForTheFileShownNormallyFinishedBeforeItReturnsAndWithoutAZoneCheck) {
     wchar_t path[] = L"C:\\BIOS\\WinPhlash.exe";
     EXPECT_EQ(StartThroughShell(path, SW_SHOWNORMAL, WindowsShell::ShellExecuteExW), S_OK);
     EXPECT_STREQ(WindowsShell::asked.lpFile, path);
     EXPECT_EQ(WindowsShell::asked.nShow, SW_SHOWNORMAL);
     EXPECT_EQ(WindowsShell::unfinishedStarts, 0);
+    EXPECT_EQ(WindowsShell::asked.fMask, static_cast<ULONG>(SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS));
 }
 
 TEST(ShellStart, ADeclinedStartFailsWithoutAMessage) {
@@ -64,6 +71,103 @@ struct WindowsDllSearch {
 TEST(DllSearch, WithoutSetDefaultDllDirectoriesTheCurrentFolderIsTakenOut) {
     RestrictDllSearchToSystem32(nullptr, WindowsDllSearch::SetDllDirectoryW);
     EXPECT_FALSE(WindowsDllSearch::searchesCurrentFolder);
+}
+
+// What Windows reports of the station and the sessions, as a test sets it.
+struct WindowsSessions {
+    enum Station { Visible, Invisible, Unknown };
+    static inline Station station = Visible;
+    static inline DWORD session = 1;  // kUnknown: ProcessIdToSessionId fails
+    static inline DWORD console = 1;
+    static constexpr DWORD kUnknown = 0xFFFFFFFE;
+
+    static BOOL WINAPI GetUserObjectInformationW(HANDLE, int index, PVOID info, DWORD size, LPDWORD) {
+        if (station == Unknown || index != UOI_FLAGS || size < sizeof(USEROBJECTFLAGS)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        *static_cast<USEROBJECTFLAGS*>(info) = {FALSE, FALSE, station == Visible ? DWORD{WSF_VISIBLE} : 0};
+        return TRUE;
+    }
+    static BOOL WINAPI ProcessIdToSessionId(DWORD, DWORD* id) {
+        *id = session;
+        return session != kUnknown;
+    }
+    static DWORD WINAPI WTSGetActiveConsoleSessionId() { return console; }
+};
+
+// A notice can be seen on a visible station (or one that cannot say), unless
+// the program runs in session 0 and Windows names another session as the
+// console's: there no one can reach session 0's desktop. No console session
+// named (0xFFFFFFFF, a switch under way) leaves the station to decide, and a
+// console in session 0 (XP, Windows PE) sees its notices.
+TEST(NoticeSession, OnlyAVisibleStationOutsideAnUnreachableSessionZeroCanShowANotice) {
+    const SessionReport windows{WindowsSessions::GetUserObjectInformationW, WindowsSessions::ProcessIdToSessionId,
+                                WindowsSessions::WTSGetActiveConsoleSessionId};
+    for (const auto station : {WindowsSessions::Visible, WindowsSessions::Invisible, WindowsSessions::Unknown}) {
+        for (const DWORD session : {DWORD{0}, DWORD{1}, DWORD{2}, WindowsSessions::kUnknown}) {
+            for (const DWORD console : {DWORD{0}, DWORD{1}, DWORD{2}, DWORD{0xFFFFFFFF}}) {
+                WindowsSessions::station = station;
+                WindowsSessions::session = session;
+                WindowsSessions::console = console;
+                const bool unreachableSessionZero = session == 0 && console != 0 && console != 0xFFFFFFFF;
+                EXPECT_EQ(NoticeCanBeSeen(windows), station != WindowsSessions::Invisible && !unreachableSessionZero)
+                    << "station " << station << ", session " << session << ", console " << console;
+            }
+        }
+    }
+}
+
+// GetModuleFileNameW as Windows has it for a path of `ProgramPath::text`:
+// cut to the buffer, with the whole buffer's size returned, where it is longer.
+struct ProgramPath {
+    static inline std::wstring text;
+    static DWORD WINAPI GetModuleFileNameW(HMODULE, LPWSTR buffer, DWORD size) {
+        const DWORD length = static_cast<DWORD>(text.size()) < size ? static_cast<DWORD>(text.size()) : size - 1;
+        text.copy(buffer, length);
+        buffer[length] = L'\0';
+        if (length < text.size()) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return size;
+        }
+        return length;
+    }
+};
+
+// A program folder whose name does not fit is not searched in a shortened
+// form, which could be another folder holding another WinPhlash.exe: the
+// search fails. One that just fits is searched.
+TEST(ProgramFolder, ANameCutShortFailsTheSearchAndOneThatJustFitsIsSearched) {
+    wchar_t temp[MAX_PATH + 1] = L"";
+    const std::wstring base = std::wstring(temp, GetTempPathW(ARRAYSIZE(temp), temp)) + L"flashgate-long-" +
+                              std::to_wstring(GetCurrentProcessId());
+    const std::wstring program = L"\\flashgate.exe", name = L"fg-probe.exe";  // searched for, never started
+    // A folder whose name, with the program's, is MAX_PATH - 1 characters.
+    const size_t folderLength = MAX_PATH - 1 - program.size();
+    if (base.size() + 2 > folderLength) {
+        GTEST_SKIP() << "the temporary folder's name is too long for a folder whose name just fits";
+    }
+    const std::wstring folder = base + L"\\" + std::wstring(folderLength - base.size() - 1, L'p');
+    ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring file = folder + L"\\" + name;
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+
+    wchar_t found[MAX_PATH] = L"";
+    ProgramPath::text = folder + program;
+    ASSERT_EQ(ProgramPath::text.size(), size_t{MAX_PATH - 1});
+    EXPECT_EQ(FindProgramAsProcessCreationDoes(name.c_str(), found, ProgramPath::GetModuleFileNameW), S_OK);
+    EXPECT_STREQ(found, file.c_str());
+
+    // The same folder, as the cut-off start of a longer one's name.
+    ProgramPath::text = folder + L"\\" + std::wstring(40, L'q') + program;
+    found[0] = L'\0';
+    EXPECT_TRUE(FAILED(FindProgramAsProcessCreationDoes(name.c_str(), found, ProgramPath::GetModuleFileNameW)));
+    EXPECT_STREQ(found, L"");
+
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(base.c_str());
 }
 
 }  // namespace
