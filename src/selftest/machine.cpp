@@ -102,29 +102,66 @@ std::wstring ProgramArchitecture() {
     return text;
 }
 
-bool WindowStationVisible(std::wstring& name) {
+bool NoticesCanBeSeen(std::wstring& said) {
     const HWINSTA station = GetProcessWindowStation();
-    wchar_t text[256] = L"";
-    GetUserObjectInformationW(station, UOI_NAME, text, sizeof text, nullptr);
-    name = text;
+    wchar_t name[256] = L"";
+    GetUserObjectInformationW(station, UOI_NAME, name, sizeof name, nullptr);
+    said = L"window station " + std::wstring(name);
     USEROBJECTFLAGS flags{};
-    return GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
-           (flags.dwFlags & WSF_VISIBLE) != 0;
+    if (GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) && (flags.dwFlags & WSF_VISIBLE) == 0) {
+        said += L", not visible (a service or a headless session)";
+        return false;
+    }
+    DWORD session = 0;
+    const DWORD console = WTSGetActiveConsoleSessionId();
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0 && console != 0 && console != 0xFFFFFFFF) {
+        said += L" in session 0, which no one can reach (the console is session " + std::to_wstring(console) + L")";
+        return false;
+    }
+    said += L", visible";
+    return true;
 }
 
-std::wstring WhyNoConsentPrompt() {
-    bool known = false;
-    if (test::ProcessElevated(known)) {
-        return L"this session is elevated already, so Windows would not ask";
+ConsentSetting ReadConsentSetting() {
+    ConsentSetting setting;
+    setting.elevated = test::ProcessElevated(setting.elevationKnown);
+    HANDLE token = nullptr;
+    DWORD size = 0;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        GetTokenInformation(token, TokenElevationType, &setting.type, sizeof setting.type, &size);
+        CloseHandle(token);
     }
-    if (!known) {
+    const wchar_t* key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+    for (const auto& [name, value] : {std::pair{L"EnableLUA", &setting.enableLua},
+                                      {L"ConsentPromptBehaviorAdmin", &setting.promptAdmin},
+                                      {L"ConsentPromptBehaviorUser", &setting.promptUser}}) {
+        size = sizeof *value;
+        RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_DWORD, nullptr, value, &size);
+    }
+    return setting;
+}
+
+std::wstring WhyNoConsentPrompt(const ConsentSetting& setting) {
+    if (!setting.elevationKnown) {
         return L"this Windows has no elevation (older than Vista)";
     }
-    DWORD lua = 1;
-    DWORD size = sizeof lua;
-    RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", L"EnableLUA",
-                 RRF_RT_REG_DWORD, nullptr, &lua, &size);
-    return lua == 0 ? L"User Account Control is off (EnableLUA is 0), so Windows would not ask" : L"";
+    if (setting.elevated) {
+        return L"this session is elevated already, so Windows would not ask";
+    }
+    if (setting.enableLua == 0) {
+        return L"User Account Control is off (EnableLUA is 0), so Windows would not ask";
+    }
+    if (setting.type == TokenElevationTypeLimited && setting.promptAdmin == 0) {
+        return L"an administrator is elevated here without a prompt (ConsentPromptBehaviorAdmin is 0), so Windows "
+               L"would not ask";
+    }
+    if (setting.type == TokenElevationTypeDefault && setting.promptUser == 0) {
+        return L"a standard user's request to elevate is denied here without a prompt (ConsentPromptBehaviorUser is "
+               L"0), so Windows would not ask";
+    }
+    return L"";
 }
+
+std::wstring WhyNoConsentPrompt() { return WhyNoConsentPrompt(ReadConsentSetting()); }
 
 }  // namespace flashgate::selftest

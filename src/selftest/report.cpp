@@ -42,6 +42,13 @@ void Report::Check(const std::wstring& name, Result result, const std::wstring& 
         Line(name + L": FAIL: " + detail);
         break;
     case Result::Skipped:
+        if (unexplainedSkipsFail_) {
+            ++failed_;
+            Line(name + L": FAIL: skipped: " + detail + L"; expected it to run (--no-unexplained-skips)");
+            break;
+        }
+        [[fallthrough]];
+    case Result::NotApplicable:
         ++skipped_;
         Line(name + L": skipped: " + detail);
         break;

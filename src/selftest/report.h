@@ -12,7 +12,14 @@ void ErrorLine(const std::wstring& text);
 
 class Report {
 public:
-    enum class Result { Ok, Failed, Skipped };
+    // NotApplicable: skipped for what the board or the session explains (a
+    // start on a board that gets a notice, say). Skipped: for anything else,
+    // a failure where such skips are not allowed.
+    enum class Result { Ok, Failed, Skipped, NotApplicable };
+
+    // With `unexplainedSkipsFail`, a check skipped for any other reason than
+    // the board or the session counts as failed (--no-unexplained-skips).
+    explicit Report(bool unexplainedSkipsFail = false) : unexplainedSkipsFail_(unexplainedSkipsFail) {}
 
     // A line of the head, or a line for a person to act on.
     void Line(const std::wstring& text);
@@ -29,6 +36,7 @@ public:
     bool WriteTo(const std::wstring& path) const;
 
 private:
+    bool unexplainedSkipsFail_;
     std::wstring text_;
     unsigned passed_ = 0, failed_ = 0, skipped_ = 0;
 };

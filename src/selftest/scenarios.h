@@ -42,6 +42,7 @@ struct ScenarioSetting {
     Outcome outcome = Outcome::WrongModelNotice;
     bool visible = true;         // a notice on this window station can be seen
     std::wstring pictureBase;
+    Watching watching;
 };
 
 void RunScenario(const Scenario& scenario, const ScenarioSetting& setting, Report& report);

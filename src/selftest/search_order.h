@@ -1,6 +1,6 @@
 // Where CreateProcessW looks for a program named without a folder, written
 // out on its own so that a check can see, before it starts anything, which
-// file a start would reach. It is deliberately not flashgate's search: the
+// files a start could reach. It is deliberately not flashgate's search: the
 // self-test must not trust the code it checks to keep it safe.
 #pragma once
 
@@ -48,8 +48,11 @@ inline std::vector<std::wstring> ProcessCreationSearchFolders(const std::wstring
     return folders;
 }
 
-// The first `folder\name` that exists, or empty.
-inline std::wstring FirstFound(const std::vector<std::wstring>& folders, const std::wstring& name) {
+// Every `folder\name` that exists, in the folders' order. A start is judged
+// by all of them, not only the first: a program that searched in another
+// order (a faulty one, say) could reach any.
+inline std::vector<std::wstring> EveryFound(const std::vector<std::wstring>& folders, const std::wstring& name) {
+    std::vector<std::wstring> found;
     for (const std::wstring& folder : folders) {
         if (folder.empty()) {
             continue;
@@ -57,10 +60,10 @@ inline std::wstring FirstFound(const std::vector<std::wstring>& folders, const s
         const std::wstring file = folder + (folder.back() == L'\\' ? L"" : L"\\") + name;
         const DWORD attributes = GetFileAttributesW(file.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            return file;
+            found.push_back(file);
         }
     }
-    return L"";
+    return found;
 }
 
 }  // namespace flashgate::test

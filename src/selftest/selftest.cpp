@@ -20,13 +20,17 @@ namespace {
 using namespace flashgate::selftest;
 
 constexpr wchar_t kUsage[] =
-    L"usage: flashgate-selftest [--scenarios NAME,...] [--report FILE] [--interactive] [--hold-notice BASE]";
+    L"usage: flashgate-selftest [--scenarios NAME,...] [--report FILE] [--interactive] [--require-visible] "
+    L"[--no-unexplained-skips] [--no-job] [--hold-notice BASE]";
 
 struct Options {
     std::vector<std::wstring> checks;  // empty: every check
     std::wstring report;
     std::wstring holdNotice;
     bool interactive = false;
+    bool requireVisible = false;     // a session whose notices no one can see fails
+    bool noUnexplainedSkips = false; // a check skipped for another reason than the board fails
+    bool noJob = false;              // programs are watched without a job object
 };
 
 int UsageError(const std::wstring& why) {
@@ -58,6 +62,12 @@ std::wstring Parse(int argc, wchar_t** argv, Options& options) {
         const bool hasValue = i + 1 < argc;
         if (argument == L"--interactive") {
             options.interactive = true;
+        } else if (argument == L"--require-visible") {
+            options.requireVisible = true;
+        } else if (argument == L"--no-unexplained-skips") {
+            options.noUnexplainedSkips = true;
+        } else if (argument == L"--no-job") {
+            options.noJob = true;
         } else if (argument == L"--report" && hasValue) {
             options.report = argv[++i];
         } else if (argument == L"--hold-notice" && hasValue) {
@@ -146,7 +156,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     AwaitDesktop();
-    Report report;
+    Report report(options.noUnexplainedSkips);
     // Declared first, so that COM stays initialised until the board's objects have gone.
     const flashgate::win::ComApartment com(COINIT_MULTITHREADED);
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
@@ -154,12 +164,17 @@ int wmain(int argc, wchar_t** argv) {
     report.Line(L"flashgate self-test, checking " + setting.program);
     report.Line(L"Windows:  " + WindowsDescription());
     report.Line(L"programs: " + ProgramArchitecture());
-    std::wstring station;
-    setting.visible = WindowStationVisible(station);
-    report.Line(L"session:  window station " + station +
-                (setting.visible ? L", visible: notices are met as a user meets them"
-                                 : L", not visible (a service or a headless session): no notice can be seen, so "
-                                   L"the notice scenarios run as unseen ones"));
+    std::wstring session;
+    setting.visible = NoticesCanBeSeen(session);
+    report.Line(L"session:  " + session +
+                (setting.visible ? L": notices are met as a user meets them"
+                                 : L": no notice can be seen, so the notice scenarios run as unseen ones"));
+    if (options.requireVisible && !setting.visible) {
+        report.Check(L"session", Report::Result::Failed,
+                     session + L", expected a session whose notices can be seen (--require-visible)");
+    }
+    setting.watching = HowToWatch(options.noJob);
+    report.Line(L"jobs:     " + setting.watching.said);
     const BoardReading board = ReadBoardRecords();
     setting.outcome = ExpectedOutcome(board);
     DescribeBoard(board, report);
@@ -174,7 +189,7 @@ int wmain(int argc, wchar_t** argv) {
         RunElevationScenario(false, setting, report);
     }
     if (Wanted(options, kWindowsLayerCheck)) {
-        RunWindowsLayer(selfFolder, report);
+        RunWindowsLayer(selfFolder, setting.watching, report);
     }
     EndUnseenStation();
     RemoveScratch();

@@ -13,7 +13,7 @@ constexpr DWORD kSuiteLimitMs = 600000;  // ten minutes, for an emulated PC
 
 // Runs `program` in `folder` and returns all it writes to its output; sets
 // `exitCode`, or leaves it STILL_ACTIVE if the program had to be ended.
-std::string Output(const std::wstring& program, const std::wstring& folder, DWORD& exitCode) {
+std::string Output(const std::wstring& program, const std::wstring& folder, const Watching& watching, DWORD& exitCode) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
     CreatePipe(&read, &write, &inheritable, 0);
@@ -25,17 +25,23 @@ std::string Output(const std::wstring& program, const std::wstring& folder, DWOR
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::wstring commandLine = L"\"" + program + L"\" --gtest_color=no";
     std::wstring environment = EnvironmentBlock({{L"PATH", SystemPath()}}, {});
-    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    // The job ends whatever the suite leaves; where there is none, the suite is ended by itself.
+    const HANDLE job = watching.inJob ? CreateJobObjectW(nullptr, nullptr) : nullptr;
+    if (job != nullptr) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
     PROCESS_INFORMATION suite{};
     exitCode = STILL_ACTIVE;
     std::string output;
     if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
+                       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW | watching.creationFlags,
+                       environment.data(),
                        folder.c_str(), &startup, &suite)) {
-        AssignProcessToJobObject(job, suite.hProcess);
+        if (job != nullptr) {
+            AssignProcessToJobObject(job, suite.hProcess);
+        }
         ResumeThread(suite.hThread);
         CloseHandle(write);
         write = nullptr;
@@ -57,6 +63,7 @@ std::string Output(const std::wstring& program, const std::wstring& folder, DWOR
                 break;
             }
         }
+        TerminateProcess(suite.hProcess, 1);
         CloseHandle(suite.hThread);
         CloseHandle(suite.hProcess);
     }
@@ -64,15 +71,17 @@ std::string Output(const std::wstring& program, const std::wstring& folder, DWOR
         CloseHandle(write);
     }
     CloseHandle(read);
-    TerminateJobObject(job, 1);
-    CloseHandle(job);
+    if (job != nullptr) {
+        TerminateJobObject(job, 1);
+        CloseHandle(job);
+    }
     return output;
 }
 
 
 }  // namespace
 
-void RunWindowsLayer(const std::wstring& selfFolder, Report& report) {
+void RunWindowsLayer(const std::wstring& selfFolder, const Watching& watching, Report& report) {
     const std::wstring suiteName = L"flashgate-windows-tests.exe", standInName = L"flashgate-standin.exe";
     const std::wstring folder = ScratchRoot() + L"\\windows-layer";
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -85,7 +94,7 @@ void RunWindowsLayer(const std::wstring& selfFolder, Report& report) {
         }
     }
     DWORD exitCode = 0;
-    const std::wstring output = test::FromUtf8(Output(folder + L"\\" + suiteName, folder, exitCode));
+    const std::wstring output = test::FromUtf8(Output(folder + L"\\" + suiteName, folder, watching, exitCode));
     RemoveTree(folder);
 
     std::wstring running, said;

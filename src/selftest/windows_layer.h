@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "selftest/meeting.h"
 #include "selftest/report.h"
 
 namespace flashgate::selftest {
 
 inline constexpr wchar_t kWindowsLayerCheck[] = L"windows-layer";
 
-void RunWindowsLayer(const std::wstring& selfFolder, Report& report);
+void RunWindowsLayer(const std::wstring& selfFolder, const Watching& watching, Report& report);
 
 // One test of the suite as GoogleTest reported it, with what it said.
 struct SuiteTest {

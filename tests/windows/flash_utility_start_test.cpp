@@ -4,6 +4,7 @@
 // records where it was started from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -18,9 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::wstring Lower(std::wstring text) {
-    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
+// A variable of this process's environment as a start made now sees it: not
+// the C runtime's copy (_wgetenv), taken when the program started, which
+// misses every SetEnvironmentVariableW since.
+std::wstring Variable(const wchar_t* name) {
+    std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+    return value;
 }
 
 fs::path OwnFolder() {
@@ -32,12 +37,13 @@ fs::path OwnFolder() {
 // one at the front of PATH are made for the test; the stand-in's record goes
 // beside them. The system folders are written to only in a Windows made for
 // the tests (a Wine prefix), which says so in FLASHGATE_DISPOSABLE_WINDOWS.
+// Nothing but the stand-in is ever started: each start is preceded, just
+// before it, by the look at every file it could reach.
 class FlashUtilityLayout : public ::testing::Test {
 protected:
     void SetUp() override {
         searched_ = {OwnFolder(), current_};
-        const wchar_t* disposable = _wgetenv(L"FLASHGATE_DISPOSABLE_WINDOWS");
-        if (disposable != nullptr && disposable == std::wstring(L"1")) {
+        if (Variable(L"FLASHGATE_DISPOSABLE_WINDOWS") == L"1") {
             const fs::path windows = test::WindowsFolder();
             searched_.insert(searched_.end(), {test::SystemFolder(), windows / L"System", windows});
         }
@@ -47,7 +53,7 @@ protected:
         }
         savedDirectory_ = fs::current_path();
         fs::current_path(current_);
-        savedPath_ = _wgetenv(L"PATH");
+        savedPath_ = Variable(L"PATH");
         SetEnvironmentVariableW(L"PATH", (onPath_.wstring() + L";" + savedPath_).c_str());
         SetEnvironmentVariableW(L"FLASHGATE_STANDIN_RECORD", record_.c_str());
     }
@@ -60,9 +66,10 @@ protected:
         fs::remove_all(scratch_);
     }
 
-    // The stand-in that lies beside this suite, as WinPhlash.exe in each of
-    // `folders`, and nowhere else that this test put one.
-    void Put(const std::vector<fs::path>& folders) {
+    // The stand-in that lies beside this suite, as `name` in each of
+    // `folders`, and nowhere else that this test put one. Fails where a file
+    // of that name is there already, which is not this test's to replace.
+    bool Put(const std::vector<fs::path>& folders, const std::wstring& name = L"WinPhlash.exe") {
         // A stand-in that is still ending holds its file for a moment.
         for (const fs::path& file : put_) {
             std::error_code inUse;
@@ -72,23 +79,28 @@ protected:
         }
         put_.clear();
         for (const fs::path& folder : folders) {
-            put_.push_back(folder / L"WinPhlash.exe");
-            fs::copy_file(OwnFolder() / L"flashgate-standin.exe", put_.back());
+            if (!CopyFileW((OwnFolder() / L"flashgate-standin.exe").c_str(), (folder / name).c_str(), TRUE)) {
+                return false;
+            }
+            put_.push_back(folder / name);
         }
+        return true;
     }
 
-    // A WinPhlash.exe that a start would reach and that this test did not
-    // put there (a real flash utility, say), or nothing.
-    std::wstring Foreign(bool searchesCurrent = true) const {
-        const std::wstring reached = test::FirstFound(
-            test::ProcessCreationSearchFolders(OwnFolder(), searchesCurrent ? current_.wstring() : L"", _wgetenv(L"PATH")),
-            L"WinPhlash.exe");
-        for (const fs::path& file : put_) {
-            if (!reached.empty() && fs::equivalent(reached, file)) {
-                return L"";
+    // A file named `name` that a start made now could reach, with the
+    // environment and current folder as they are now, and that this test did
+    // not put there (a real flash utility, say), or nothing. Every folder is
+    // looked in, the current one too whatever the system is told.
+    std::wstring Foreign(const std::wstring& name = L"WinPhlash.exe") const {
+        wchar_t current[MAX_PATH] = L"";
+        GetCurrentDirectoryW(MAX_PATH, current);
+        for (const std::wstring& file :
+             test::EveryFound(test::ProcessCreationSearchFolders(OwnFolder(), current, Variable(L"PATH")), name)) {
+            if (std::none_of(put_.begin(), put_.end(), [&](const fs::path& put) { return fs::equivalent(file, put); })) {
+                return file;
             }
         }
-        return reached;
+        return L"";
     }
 
     // What the started stand-in wrote down: waits for its record, then
@@ -105,6 +117,8 @@ protected:
     const fs::path current_ = scratch_ / L"current";
     const fs::path onPath_ = scratch_ / L"on-path";
     const fs::path record_ = scratch_ / L"record.txt";
+    // For the starts that must fail: a name no program but this test's has.
+    const std::wstring absent_ = L"flashgate-layout-absent-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
     std::vector<fs::path> searched_;
     std::vector<fs::path> put_;
     fs::path savedDirectory_;
@@ -128,17 +142,24 @@ TEST_F(FlashUtilityLayout, TheShellStartWouldUseTheFileProcessCreationStarts) {
     }
     std::wstring skipped;
     for (const Layout& layout : layouts) {
-        Put(layout.folders);
+        // A start that must fail looks for a name that no other program has.
+        const std::wstring name = layout.expected.empty() ? absent_ : L"WinPhlash.exe";
         SCOPED_TRACE(testing::Message() << "expected " << layout.expected << " of " << layout.folders.size());
-        // Nothing but the stand-in is ever started.
-        if (const std::wstring foreign = Foreign(layout.leaveOutCurrent == nullptr); !foreign.empty()) {
-            skipped = L"a start would reach " + foreign + L", which this test did not put there";
+        if (!Put(layout.folders, name)) {
+            skipped = L"a " + name + L" is in one of " + std::to_wstring(layout.folders.size()) +
+                      L" folders already, which this test did not put there";
             continue;
         }
         SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", layout.leaveOutCurrent);
         wchar_t found[MAX_PATH] = L"";
-        const HRESULT search = FindProgramAsProcessCreationDoes(L"WinPhlash.exe", found);
-        const HRESULT start = WindowsGate().StartProgram(u"WinPhlash.exe", SW_SHOWNORMAL);
+        const HRESULT search = FindProgramAsProcessCreationDoes(name.c_str(), found);
+        if (const std::wstring foreign = Foreign(name); !foreign.empty()) {
+            skipped = L"a start would reach " + foreign + L", which this test did not put there";
+            SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", nullptr);
+            continue;
+        }
+        const std::u16string commandLine(name.begin(), name.end());
+        const HRESULT start = WindowsGate().StartProgram(commandLine.c_str(), SW_SHOWNORMAL);
         SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", nullptr);
         if (layout.expected.empty()) {
             EXPECT_EQ(start, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
@@ -159,17 +180,20 @@ TEST_F(FlashUtilityLayout, TheShellStartWouldUseTheFileProcessCreationStarts) {
 }
 
 TEST_F(FlashUtilityLayout, TheShellStartsTheFoundFileShownNormallyOrFailsWithoutOne) {
-    Put({onPath_});
+    ASSERT_TRUE(Put({onPath_}));
     if (const std::wstring foreign = Foreign(); !foreign.empty()) {
         GTEST_SKIP() << "a start would reach " << fs::path(foreign).u8string() << ", which this test did not put there";
     }
     ASSERT_EQ(WindowsGate().StartProgramThroughShell(u"WinPhlash.exe", SW_SHOWNORMAL), S_OK);
     auto record = Record();
     EXPECT_EQ(record[L"show"], L"1");
-    EXPECT_EQ(Lower(record[L"path"]), Lower(onPath_ / L"WinPhlash.exe"));
+    EXPECT_TRUE(fs::equivalent(record[L"path"], onPath_ / L"WinPhlash.exe")) << record[L"path"];
 
-    Put({});
-    EXPECT_TRUE(FAILED(WindowsGate().StartProgramThroughShell(u"WinPhlash.exe", SW_SHOWNORMAL)));
+    // A start that must fail, of a name that no other program has.
+    ASSERT_TRUE(Put({}));
+    ASSERT_EQ(Foreign(absent_), L"");
+    const std::u16string absent(absent_.begin(), absent_.end());
+    EXPECT_TRUE(FAILED(WindowsGate().StartProgramThroughShell(absent.c_str(), SW_SHOWNORMAL)));
 }
 
 }  // namespace

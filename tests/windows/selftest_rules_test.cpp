@@ -13,6 +13,7 @@
 
 #include "selftest/board_records.h"
 #include "selftest/machine.h"
+#include "selftest/meeting.h"
 #include "selftest/program_support.h"
 #include "selftest/report.h"
 #include "selftest/scratch.h"
@@ -130,7 +131,7 @@ TEST(SelfTestEnvironment, VariablesAreSetAndTakenOutByNameWhateverTheirCaseAndKe
     EXPECT_NE(std::find(entries.begin(), entries.end(), L"path=C:\\only"), entries.end());
 }
 
-TEST(SelfTestSearchOrder, FoldersComeInProcessCreationsOrderAndTheFirstFileFoundWins) {
+TEST(SelfTestSearchOrder, FoldersComeInProcessCreationsOrderAndEveryFileFoundCounts) {
     const std::wstring windows = test::WindowsFolder();
     EXPECT_EQ(test::ProcessCreationSearchFolders(L"C:\\own", L"C:\\current", L"C:\\a;;C:\\b;"),
               (std::vector<std::wstring>{L"C:\\own", L"C:\\current", test::SystemFolder(), windows + L"\\System",
@@ -145,8 +146,12 @@ TEST(SelfTestSearchOrder, FoldersComeInProcessCreationsOrderAndTheFirstFileFound
     std::ofstream(scratch / L"second" / L"WinPhlash.exe") << "stand-in";
     const std::vector<std::wstring> folders = {(scratch / L"third").wstring(), (scratch / L"first").wstring(),
                                                (scratch / L"second").wstring()};
-    EXPECT_EQ(fs::path(test::FirstFound(folders, L"WinPhlash.exe")), scratch / L"second" / L"WinPhlash.exe");
-    EXPECT_EQ(test::FirstFound({(scratch / L"first").wstring()}, L"WinPhlash.exe"), L"");
+    std::ofstream(scratch / L"first" / L"WinPhlash.exe") << "stand-in";
+    const std::vector<std::wstring> found = test::EveryFound(folders, L"WinPhlash.exe");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(fs::path(found[0]), scratch / L"first" / L"WinPhlash.exe");
+    EXPECT_EQ(fs::path(found[1]), scratch / L"second" / L"WinPhlash.exe");
+    EXPECT_TRUE(test::EveryFound({(scratch / L"third").wstring()}, L"WinPhlash.exe").empty());
     fs::remove_all(scratch);
 }
 
@@ -172,6 +177,44 @@ TEST(SelfTestStandInRecord, KeysEndAtTheFirstEqualsSignAndLineEndsAreDropped) {
                                                             {L"command_line", L"WinPhlash.exe /mode=\u00FC"}}));
     EXPECT_TRUE(test::ReadRecord(path + L".none").empty());
     RemoveScratch();
+}
+
+// Whether Windows would ask for consent: not where it elevates an
+// administrator without a prompt, nor where it denies a standard user's
+// request without one; the token's elevation type tells which applies.
+TEST(SelfTestConsent, TheConsentChecksRunOnlyWhereWindowsWouldAsk) {
+    const auto why = [](bool known, bool elevated, TOKEN_ELEVATION_TYPE type, DWORD lua, DWORD admin, DWORD user) {
+        ConsentSetting setting;
+        setting.elevationKnown = known;
+        setting.elevated = elevated;
+        setting.type = type;
+        setting.enableLua = lua;
+        setting.promptAdmin = admin;
+        setting.promptUser = user;
+        return WhyNoConsentPrompt(setting);
+    };
+    const auto limited = TokenElevationTypeLimited, standard = TokenElevationTypeDefault, full = TokenElevationTypeFull;
+    EXPECT_EQ(why(true, false, limited, 1, 5, 3), L"");   // an administrator, asked for consent
+    EXPECT_EQ(why(true, false, standard, 1, 5, 3), L"");  // a standard user, asked for credentials
+    EXPECT_EQ(why(true, false, limited, 1, 5, 0), L"");   // the user's setting is not an administrator's
+    EXPECT_EQ(why(true, false, standard, 1, 0, 3), L"");  // nor the other way round
+    EXPECT_NE(why(true, false, limited, 1, 0, 3).find(L"ConsentPromptBehaviorAdmin is 0"), std::wstring::npos);
+    EXPECT_NE(why(true, false, standard, 1, 5, 0).find(L"ConsentPromptBehaviorUser is 0"), std::wstring::npos);
+    EXPECT_NE(why(true, true, full, 1, 5, 3).find(L"elevated already"), std::wstring::npos);
+    EXPECT_NE(why(true, false, standard, 0, 5, 3).find(L"EnableLUA is 0"), std::wstring::npos);
+    EXPECT_NE(why(false, false, standard, 1, 5, 3).find(L"older than Vista"), std::wstring::npos);
+}
+
+// How the self-test reads a notice's icon on Windows: from its handle, drawn
+// here. Wine's notices never take this way (their icons are read off the
+// screen), so the system's own icons are drawn through it.
+TEST(SelfTestIcon, AnIconHandleIsToldByWhatItDraws) {
+    const int size = GetSystemMetrics(SM_CXICON);
+    EXPECT_EQ(IconOfHandle(LoadIconW(nullptr, IDI_EXCLAMATION), size, size), L"exclamation");
+    EXPECT_EQ(IconOfHandle(LoadIconW(nullptr, IDI_HAND), size, size), L"hand");
+    EXPECT_EQ(IconOfHandle(LoadIconW(nullptr, IDI_ASTERISK), size, size), L"information or question");
+    EXPECT_EQ(IconOfHandle(LoadIconW(nullptr, IDI_QUESTION), size, size), L"information or question");
+    EXPECT_EQ(IconOfHandle(nullptr, size, size), L"");  // no handle: the screen is read instead
 }
 
 // What the self-test leaves: nothing, even where a file in it is read-only.
@@ -211,6 +254,23 @@ TEST(SelfTestReport, EachCheckIsOneLineAndTheCountIsLast) {
                                     L"path: skipped: a start would reach C:\\x\r\n"
                                     L"nowhere: FAIL: exit status 0, expected 3\r\n2 passed, 1 failed, 1 skipped\r\n");
     EXPECT_FALSE(report.WriteTo(ScratchRoot() + L"\\no such folder\\report.txt"));
+    RemoveScratch();
+}
+
+// Where no skip may go unexplained (--no-unexplained-skips), a skip the
+// board or the session explains stays one, and any other fails.
+TEST(SelfTestReport, OnlyTheBoardsSkipsStaySkipsWhereNoneMayGoUnexplained) {
+    Report report(true);
+    report.Check(L"notice-ok", Report::Result::NotApplicable, L"for a board that gets a notice");
+    EXPECT_FALSE(report.failed());
+    report.Check(L"path", Report::Result::Skipped, L"a start could reach C:\\x");
+    EXPECT_TRUE(report.failed());
+    report.Summary();
+    const std::wstring path = ScratchRoot() + L"\\report.txt";
+    ASSERT_TRUE(report.WriteTo(path));
+    EXPECT_EQ(test::ReadUtf8(path), L"notice-ok: skipped: for a board that gets a notice\r\n"
+                                    L"path: FAIL: skipped: a start could reach C:\\x; expected it to run "
+                                    L"(--no-unexplained-skips)\r\n0 passed, 1 failed, 1 skipped\r\n");
     RemoveScratch();
 }
 

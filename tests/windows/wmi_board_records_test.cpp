@@ -17,19 +17,18 @@ protected:
     WmiBoardRecords::Record record_;
 };
 
-TEST_F(WmiBoardRecordsTest, EveryStepSucceedsAndTheBoardRecordHasAVersion) {
+// A machine may have no board record at all (README: the administrator
+// notice); each record there is, is read.
+TEST_F(WmiBoardRecordsTest, EveryStepSucceedsAndEachBoardRecordHasAVersion) {
     ASSERT_TRUE(wmi_.BindServices(services_) == S_OK && services_);
     ASSERT_TRUE(SUCCEEDED(wmi_.ExecQuery(services_, resultSet_)) && resultSet_);
     ASSERT_TRUE(SUCCEEDED(wmi_.StartWalk(resultSet_, walker_)) && walker_);
 
-    int records = 0;
     while (wmi_.NextRecord(walker_, record_) == S_OK) {
-        ++records;
         BoardVersionPrefix prefix;
         EXPECT_EQ(wmi_.ReadVersion(record_, prefix), S_OK);
         EXPECT_NE(prefix.state(), BoardVersionPrefix::State::NothingRead);
     }
-    EXPECT_GE(records, 1);
     // A forward-only walk stays at its end.
     EXPECT_EQ(wmi_.NextRecord(walker_, record_), S_FALSE);
 }

@@ -1,0 +1,111 @@
+// Starts a program as some of Windows' own starters do, for the end-to-end
+// tests: in a job, as Task Scheduler, Run As and some remote sessions start
+// programs, or on a window station no one can see, as a service runs:
+//   launch [--job breakaway|no-breakaway] [--unseen] PROGRAM [ARGS...]
+// The program gets our standard handles; launch exits with its status.
+#include <windows.h>
+
+#include <string>
+
+#include "program_support.h"
+
+namespace {
+
+void Say(const std::wstring& line) {
+    const std::string bytes = flashgate::test::Utf8(L"launch: " + line + L"\n");
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// Puts this process, and so everything it starts, in a job that lets
+// programs break away from it, or not.
+bool EnterJob(bool breakawayOk) {
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | (breakawayOk ? JOB_OBJECT_LIMIT_BREAKAWAY_OK : 0);
+    return job != nullptr && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+           AssignProcessToJobObject(job, GetCurrentProcess());
+}
+
+// Wine makes a desktop's window when a program first needs it, in that
+// program where no desktop process comes up for it: this thread needs it
+// first and serves it until launch ends, so that the program's desktop is
+// there when it starts, as on Windows.
+DWORD WINAPI KeepDesktop(void* desktop) {
+    SetThreadDesktop(static_cast<HDESK>(desktop));
+    GetDesktopWindow();
+    for (MSG message; GetMessageW(&message, nullptr, 0, 0) > 0;) {
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// A window station of our own, which is never visible, and its desktop.
+bool MakeUnseenDesktop(std::wstring& name) {
+    const HWINSTA visible = GetProcessWindowStation();
+    const HWINSTA station = CreateWindowStationW(L"flashgate-launch-unseen", 0, WINSTA_ALL_ACCESS, nullptr);
+    if (station == nullptr || !SetProcessWindowStation(station)) {
+        return false;
+    }
+    const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(visible);
+    name = L"flashgate-launch-unseen\\Default";
+    if (desktop == nullptr) {
+        return false;
+    }
+    CloseHandle(CreateThread(nullptr, 0, KeepDesktop, desktop, 0, nullptr));
+    Sleep(500);  // for the thread to have made the desktop's window
+    return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int first = 1;
+    std::wstring desktop;
+    for (; first < argc && argv[first][0] == L'-'; ++first) {
+        const std::wstring option = argv[first];
+        if (option == L"--job" && first + 1 < argc) {
+            const std::wstring kind = argv[++first];
+            if ((kind != L"breakaway" && kind != L"no-breakaway") || !EnterJob(kind == L"breakaway")) {
+                Say(L"cannot enter a job (" + kind + L"): error " + std::to_wstring(GetLastError()));
+                return 70;
+            }
+        } else if (option == L"--unseen") {
+            if (!MakeUnseenDesktop(desktop)) {
+                Say(L"cannot make a window station: error " + std::to_wstring(GetLastError()));
+                return 70;
+            }
+        } else {
+            Say(L"usage: launch [--job breakaway|no-breakaway] [--unseen] PROGRAM [ARGS...]");
+            return 64;
+        }
+    }
+    if (first >= argc) {
+        Say(L"usage: launch [--job breakaway|no-breakaway] [--unseen] PROGRAM [ARGS...]");
+        return 64;
+    }
+    std::wstring commandLine;
+    for (int i = first; i < argc; ++i) {
+        commandLine += (i > first ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
+    PROCESS_INFORMATION run{};
+    if (!CreateProcessW(argv[first], commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &run)) {
+        Say(L"cannot start " + std::wstring(argv[first]) + L": error " + std::to_wstring(GetLastError()));
+        return 70;
+    }
+    DWORD status = 70;
+    WaitForSingleObject(run.hProcess, INFINITE);
+    GetExitCodeProcess(run.hProcess, &status);
+    CloseHandle(run.hThread);
+    CloseHandle(run.hProcess);
+    return static_cast<int>(status);
+}
