@@ -3,6 +3,30 @@
 
 FLASHGATE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
+# The environment is the scripts' own where the caller's lacks what they
+# need: a bare container, cron or env -i names no locale, no PATH, no HOME.
+# Wine names files by the locale, and without a UTF-8 one it cannot start a
+# program from a folder whose name is not ASCII: where the caller's locale is
+# none, or not UTF-8 (or not installed), everything the scripts start gets
+# C.UTF-8, which Debian and Ubuntu always have. A UTF-8 locale of the
+# caller's is kept.
+# (bash's own default PATH, which it sets where there is none, ends in ".":
+# no folder that is not named by its full path is kept.)
+flashgate_path=
+IFS=: read -r -a flashgate_folders <<<"${PATH:-}"
+for flashgate_folder in "${flashgate_folders[@]}"; do
+    [[ $flashgate_folder == /* ]] && flashgate_path+="${flashgate_path:+:}$flashgate_folder"
+done
+export PATH="${flashgate_path:-/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin}"
+unset flashgate_path flashgate_folders flashgate_folder
+if [[ -z ${HOME:-} ]]; then
+    HOME="$(getent passwd "$(id -u)" | cut -d: -f6)"
+    export HOME="${HOME:-/root}"
+fi
+if [[ $(locale charmap 2>/dev/null) != UTF-8 ]]; then
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
+fi
+
 # Everything the builds and tests need. wine32 is left out on purpose: with
 # it installed the `wine` wrapper picks a 32-bit loader, which cannot run on
 # kernels without 32-bit support.
@@ -10,8 +34,9 @@ FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletes
     python3-pefile osslsigncode openssl zip)
 # debootstrap makes the Debian 13 root whose Wine runs the 32-bit programs.
 FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick debootstrap)
-# Node.js runs the checker of the GitHub workflows (ensure_workflow_validator).
-FLASHGATE_CHECK_PACKAGES=(nodejs)
+# Node.js runs the checker of the GitHub workflows (ensure_workflow_validator);
+# python3-yaml reads their steps for the checks that run them here.
+FLASHGATE_CHECK_PACKAGES=(nodejs python3-yaml)
 FLASHGATE_ACTION_VALIDATOR_VERSION=0.6.0
 
 # Made once per machine, in the user cache: the Debian 13 root whose Wine runs

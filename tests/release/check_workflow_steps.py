@@ -1,0 +1,143 @@
+#!/usr/bin/python3
+"""What can be checked here of the GitHub workflow's Windows jobs, which run
+only on GitHub's runners:
+- every action it uses is at a major that runs on Node.js 24;
+- each Windows job asks the self-test to fail on a skip the board does not
+  explain, and, on windows-latest only, on a session whose notices no one
+  can see;
+- its sums check, run here with bash as the runner runs it, passes a whole
+  kit and fails one with a file missing, unlisted, changed or listed twice;
+- its summary names the session the self-test found.
+  check_workflow_steps.py WORKFLOW
+"""
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+import yaml
+
+# The first major of each action that runs on Node.js 24; older ones run on
+# Node.js 20, which GitHub's runners have dropped.
+NODE24_MAJORS = {"actions/checkout": 5, "actions/upload-artifact": 6, "actions/download-artifact": 7}
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print(f"FAIL: {message}", file=sys.stderr)
+
+
+def steps(workflow):
+    for job_name, job in workflow["jobs"].items():
+        for step in job.get("steps", []):
+            yield job_name, step
+
+
+def check_actions(workflow):
+    for job_name, step in steps(workflow):
+        uses = step.get("uses")
+        if uses is None:
+            continue
+        action, _, version = uses.partition("@")
+        major = re.match(r"v(\d+)", version)
+        if action not in NODE24_MAJORS:
+            fail(f"{job_name}: {uses}: not an action whose Node.js major is known here; add it to NODE24_MAJORS")
+        elif not major or int(major.group(1)) < NODE24_MAJORS[action]:
+            fail(f"{job_name}: {uses} runs on Node.js 20; use {action}@v{NODE24_MAJORS[action]} or later")
+
+
+def step_named(job, name):
+    found = [step for step in job["steps"] if step.get("name") == name]
+    if len(found) != 1:
+        sys.exit(f"the Windows job has no step named {name!r}: keep this check in step with the workflow")
+    return found[0]
+
+
+def check_self_test_flags(job):
+    run = step_named(job, "Run the self-test")["run"]
+    if "${{ matrix.checks }}" not in run:
+        fail("the self-test is run without the matrix's checks")
+    for entry in job["strategy"]["matrix"]["include"]:
+        checks = entry.get("checks", "").split()
+        where = f"{entry['arch']} on {entry['runner']}"
+        if "--no-unexplained-skips" not in checks:
+            fail(f"{where}: a check skipped for another reason than the board would pass")
+        if ("--require-visible" in checks) != (entry["runner"] == "windows-latest"):
+            fail(f"{where}: unseen notices must fail on windows-latest and be accepted only on windows-11-arm")
+
+
+def run_bash(script, folder, environment=None):
+    return subprocess.run(["bash", "--noprofile", "--norc", "-eo", "pipefail", "-c", script], cwd=folder,
+                          env={**os.environ, **(environment or {})}, capture_output=True, text=True)
+
+
+def check_sums(job):
+    step = step_named(job, "Check the kit's sums")
+    script, folder_name = step["run"], step.get("working-directory", ".")
+
+    def kit(root, damage):
+        folder = os.path.join(root, folder_name)
+        files = {"NOTE.txt": b"note\r\n", "x86/flashgate.exe": b"MZ x86", "x64/flashgate.exe": b"MZ x64",
+                 "x64/flashgate-selftest.exe": b"MZ self-test"}
+        for name, data in files.items():
+            os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+            with open(os.path.join(folder, name), "wb") as out:
+                out.write(data)
+        lines = [f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in sorted(files.items())]
+        if damage == "unlisted":
+            lines.pop()
+        elif damage == "twice":
+            lines.append(lines[0])
+        with open(os.path.join(folder, "SHA256SUMS"), "w") as out:
+            out.writelines(lines)
+        if damage == "missing":
+            os.remove(os.path.join(folder, "NOTE.txt"))
+        elif damage == "changed":
+            with open(os.path.join(folder, "x86/flashgate.exe"), "ab") as out:
+                out.write(b"!")
+        return folder
+
+    for damage in ("none", "unlisted", "missing", "changed", "twice"):
+        with tempfile.TemporaryDirectory() as root:
+            result = run_bash(script, kit(root, damage))
+        if (result.returncode == 0) != (damage == "none"):
+            fail(f"the sums check {'failed' if result.returncode else 'passed'} on a kit with "
+                 f"{'nothing wrong' if damage == 'none' else 'a file ' + damage}: {result.stdout}{result.stderr}")
+
+
+def check_summary(job):
+    script = step_named(job, "Put the report in the job's summary")["run"]
+    script = script.replace("${{ matrix.arch }}", "x86").replace("${{ matrix.runner }}", "windows-11-arm")
+    with tempfile.TemporaryDirectory() as folder:
+        with open(os.path.join(folder, "selftest-report.txt"), "w", newline="") as report:
+            report.write("flashgate self-test, checking C:\\kit\\flashgate.exe\r\n"
+                         "session:  window station Service-0x0-3e7$, not visible (a service or a headless session)"
+                         ": no notice can be seen, so the notice scenarios run as unseen ones\r\n"
+                         "1 passed, 0 failed, 0 skipped\r\n")
+        summary = os.path.join(folder, "summary.md")
+        result = run_bash(script, folder, {"GITHUB_STEP_SUMMARY": summary})
+        text = open(summary).read() if os.path.exists(summary) else ""
+    if result.returncode != 0 or "Session found: window station Service-0x0-3e7$, not visible" not in text \
+            or "\r" in text or "1 passed, 0 failed, 0 skipped" not in text:
+        fail(f"the job's summary does not say which session was found, or lacks the report: {text!r} {result.stderr}")
+
+
+def main():
+    with open(sys.argv[1]) as source:
+        workflow = yaml.safe_load(source)
+    check_actions(workflow)
+    windows = workflow["jobs"]["windows"]
+    check_self_test_flags(windows)
+    check_sums(windows)
+    check_summary(windows)
+    if failures:
+        sys.exit(f"{len(failures)} check(s) of {sys.argv[1]} failed (see above)")
+    print(f"{sys.argv[1]}: Node.js 24 actions; the Windows jobs' self-test checks, sums check and summary do what they say")
+
+
+if __name__ == "__main__":
+    main()
