@@ -100,6 +100,18 @@ inline bool ProcessElevated(bool& known) {
     return known && elevation.TokenIsElevated != 0;
 }
 
+// Start-up information that hands a program our standard handles (started
+// with handles inherited).
+inline STARTUPINFOW WithOurStandardHandles() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    return startup;
+}
+
 // How many processes the job has held in all, and holds now.
 inline JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting(HANDLE job) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};

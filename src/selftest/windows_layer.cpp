@@ -81,6 +81,9 @@ std::string Output(const std::wstring& program, const std::wstring& folder, cons
 
 }  // namespace
 
+// The suite's tests check flashgate's Windows side itself, each proven by
+// the faults of src/mutants.txt: they run no flashgate.exe, so no faulty one
+// of tests/e2e/faults is theirs.
 void RunWindowsLayer(const std::wstring& selfFolder, const Watching& watching, Report& report) {
     const std::wstring suiteName = L"flashgate-windows-tests.exe", standInName = L"flashgate-standin.exe";
     const std::wstring folder = ScratchRoot() + L"\\windows-layer";

@@ -59,12 +59,7 @@ void SwitchWmi(bool on) {
 // Runs the self-test with our standard handles, without a console of its own.
 DWORD RunSelfTest(const std::wstring& selfTest, const std::wstring& scenarios, const std::wstring& report) {
     std::wstring commandLine = L"\"" + selfTest + L"\" --scenarios " + scenarios + L" --report \"" + report + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    STARTUPINFOW startup = flashgate::test::WithOurStandardHandles();
     PROCESS_INFORMATION run{};
     if (!CreateProcessW(selfTest.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
                         &startup, &run)) {

@@ -90,12 +90,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = first; i < argc; ++i) {
         commandLine += (i > first ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
     }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    STARTUPINFOW startup = flashgate::test::WithOurStandardHandles();
     startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
     PROCESS_INFORMATION run{};
     if (!CreateProcessW(argv[first], commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &run)) {

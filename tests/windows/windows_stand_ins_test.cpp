@@ -90,8 +90,11 @@ struct WindowsSessions {
         return TRUE;
     }
     static BOOL WINAPI ProcessIdToSessionId(DWORD, DWORD* id) {
+        if (session == kUnknown) {
+            return FALSE;  // and writes nothing
+        }
         *id = session;
-        return session != kUnknown;
+        return TRUE;
     }
     static DWORD WINAPI WTSGetActiveConsoleSessionId() { return console; }
 };
