@@ -28,7 +28,9 @@ void ErrorLine(const std::wstring& text) { WriteLine(STD_ERROR_HANDLE, L"flashga
 
 void Report::Line(const std::wstring& text) {
     text_ += text + L"\r\n";
-    WriteLine(STD_OUTPUT_HANDLE, text);
+    if (toConsole_) {
+        WriteLine(STD_OUTPUT_HANDLE, text);
+    }
 }
 
 void Report::Check(const std::wstring& name, Result result, const std::wstring& detail) {

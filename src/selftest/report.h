@@ -19,7 +19,9 @@ public:
 
     // With `unexplainedSkipsFail`, a check skipped for any other reason than
     // the board or the session counts as failed (--no-unexplained-skips).
-    explicit Report(bool unexplainedSkipsFail = false) : unexplainedSkipsFail_(unexplainedSkipsFail) {}
+    // Without `toConsole`, lines are only kept for WriteTo (for tests).
+    explicit Report(bool unexplainedSkipsFail = false, bool toConsole = true)
+        : unexplainedSkipsFail_(unexplainedSkipsFail), toConsole_(toConsole) {}
 
     // A line of the head, or a line for a person to act on.
     void Line(const std::wstring& text);
@@ -37,6 +39,7 @@ public:
 
 private:
     bool unexplainedSkipsFail_;
+    bool toConsole_;
     std::wstring text_;
     unsigned passed_ = 0, failed_ = 0, skipped_ = 0;
 };

@@ -238,7 +238,7 @@ TEST(SelfTestScratch, ATreeGoesWithEverythingInItAndTheSameFileIsKnownByAnyName)
 // The report a vendor attaches is what the console showed, line for line,
 // and only a failure makes the self-test fail.
 TEST(SelfTestReport, EachCheckIsOneLineAndTheCountIsLast) {
-    Report report;
+    Report report(false, false);
     report.Line(L"board:    1 record");
     report.Check(L"own", Report::Result::Ok, L"started");
     report.Check(L"current", Report::Result::Ok, L"");
@@ -260,7 +260,7 @@ TEST(SelfTestReport, EachCheckIsOneLineAndTheCountIsLast) {
 // Where no skip may go unexplained (--no-unexplained-skips), a skip the
 // board or the session explains stays one, and any other fails.
 TEST(SelfTestReport, OnlyTheBoardsSkipsStaySkipsWhereNoneMayGoUnexplained) {
-    Report report(true);
+    Report report(true, false);
     report.Check(L"notice-ok", Report::Result::NotApplicable, L"for a board that gets a notice");
     EXPECT_FALSE(report.failed());
     report.Check(L"path", Report::Result::Skipped, L"a start could reach C:\\x");
