@@ -135,10 +135,8 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
-    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!job || !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    const HANDLE job = flashgate::test::KillOnCloseJob();
+    if (job == nullptr) {
         return Fail("no job object");
     }
 

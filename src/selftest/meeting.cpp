@@ -376,7 +376,7 @@ bool JobCanHold(DWORD flags) {
                         nullptr, &startup, &probe)) {
         return false;
     }
-    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    const HANDLE job = test::KillOnCloseJob();
     const bool held = job != nullptr && AssignProcessToJobObject(job, probe.hProcess);
     TerminateProcess(probe.hProcess, 1);
     WaitForSingleObject(probe.hProcess, 5000);
@@ -570,15 +570,10 @@ Meeting Meet(const MeetingPlan& plan) {
     }
     // Everything the program starts joins this job, so that a started process
     // can be counted, and nothing outlives the meeting.
-    HANDLE job = plan.watching.inJob ? CreateJobObjectW(nullptr, nullptr) : nullptr;
-    if (job != nullptr) {
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
-            !AssignProcessToJobObject(job, gate.hProcess)) {
-            CloseHandle(job);
-            job = nullptr;
-        }
+    HANDLE job = plan.watching.inJob ? test::KillOnCloseJob() : nullptr;
+    if (job != nullptr && !AssignProcessToJobObject(job, gate.hProcess)) {
+        CloseHandle(job);
+        job = nullptr;
     }
     meeting.watchedWithoutJob = plan.watching.inJob && job == nullptr;
     ResumeThread(gate.hThread);
@@ -624,7 +619,6 @@ Meeting Meet(const MeetingPlan& plan) {
                 }
             }
             if (meeting.unseenNotices > 0) {
-                meeting.notices = meeting.unseenNotices;
                 break;
             }
         }

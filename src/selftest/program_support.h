@@ -112,6 +112,19 @@ inline STARTUPINFOW WithOurStandardHandles() {
     return startup;
 }
 
+// A job that ends every process in it when its last handle is closed, with
+// `limits` besides; null where Windows makes none.
+inline HANDLE KillOnCloseJob(DWORD limits = 0) {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION information{};
+    information.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | limits;
+    if (job != nullptr && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &information, sizeof information)) {
+        CloseHandle(job);
+        job = nullptr;
+    }
+    return job;
+}
+
 // How many processes the job has held in all, and holds now.
 inline JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting(HANDLE job) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};

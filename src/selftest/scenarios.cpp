@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -87,19 +86,11 @@ struct Layout {
 
     std::wstring Path() const { return SystemPath() + L";" + onPath; }
 
-    // Whether a start of "WinPhlash.exe" from the program, on the folders and
-    // PATH the plan gives it, could reach nothing but a stand-in put here; if
-    // not, `reached` names the first other file. Stand-ins are known by file
-    // identity, as an 8.3 temporary folder, say, names the same file otherwise.
-    bool ReachesOnlyStandIn(std::wstring& reached) const {
-        for (const std::wstring& file :
-             test::EveryFound(test::ProcessCreationSearchFolders(own, current, Path()), L"WinPhlash.exe")) {
-            if (std::none_of(standIns.begin(), standIns.end(), [&](const std::wstring& put) { return SameFile(file, put); })) {
-                reached = file;
-                return false;
-            }
-        }
-        return true;
+    // A WinPhlash.exe that a start from the program, on the folders and PATH
+    // the plan gives it, could reach and that is not a stand-in put here, or
+    // empty.
+    std::wstring Foreign() const {
+        return test::FirstNotOurs(test::ProcessCreationSearchFolders(own, current, Path()), L"WinPhlash.exe", standIns);
     }
 
     MeetingPlan Plan(Dismissal dismissal, const Watching& watching) const {
@@ -124,8 +115,7 @@ struct Layout {
 // this process, on the very folders and environment it gets. Returns the
 // meeting, or sets `skipped` to why there was none.
 Meeting MeetIfSafe(const Layout& layout, const MeetingPlan& plan, std::wstring& skipped) {
-    std::wstring reached;
-    if (!layout.ReachesOnlyStandIn(reached)) {
+    if (const std::wstring reached = layout.Foreign(); !reached.empty()) {
         skipped = L"a start of WinPhlash.exe could reach " + reached + L", which is not the self-test's stand-in";
         return {};
     }

@@ -6,8 +6,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "selftest/scratch.h"
 
 namespace flashgate::test {
 
@@ -64,6 +67,19 @@ inline std::vector<std::wstring> EveryFound(const std::vector<std::wstring>& fol
         }
     }
     return found;
+}
+
+// The first file named `name` in `folders` that is none of `ours`, or empty:
+// what a start could reach that its caller did not put there. Files are known
+// by identity, as an 8.3 temporary folder, say, names the same file otherwise.
+inline std::wstring FirstNotOurs(const std::vector<std::wstring>& folders, const std::wstring& name,
+                                 const std::vector<std::wstring>& ours) {
+    for (const std::wstring& file : EveryFound(folders, name)) {
+        if (std::none_of(ours.begin(), ours.end(), [&](const std::wstring& mine) { return selftest::SameFile(file, mine); })) {
+            return file;
+        }
+    }
+    return L"";
 }
 
 }  // namespace flashgate::test

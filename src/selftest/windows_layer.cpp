@@ -26,12 +26,7 @@ std::string Output(const std::wstring& program, const std::wstring& folder, cons
     std::wstring commandLine = L"\"" + program + L"\" --gtest_color=no";
     std::wstring environment = EnvironmentBlock({{L"PATH", SystemPath()}}, {});
     // The job ends whatever the suite leaves; where there is none, the suite is ended by itself.
-    const HANDLE job = watching.inJob ? CreateJobObjectW(nullptr, nullptr) : nullptr;
-    if (job != nullptr) {
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    }
+    const HANDLE job = watching.inJob ? test::KillOnCloseJob() : nullptr;
     PROCESS_INFORMATION suite{};
     exitCode = STILL_ACTIVE;
     std::string output;

@@ -20,12 +20,8 @@ void Say(const std::wstring& line) {
 // Puts this process, and so everything it starts, in a job that lets
 // programs break away from it, or not.
 bool EnterJob(bool breakawayOk) {
-    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags =
-        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | (breakawayOk ? JOB_OBJECT_LIMIT_BREAKAWAY_OK : 0);
-    return job != nullptr && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
-           AssignProcessToJobObject(job, GetCurrentProcess());
+    const HANDLE job = flashgate::test::KillOnCloseJob(breakawayOk ? JOB_OBJECT_LIMIT_BREAKAWAY_OK : 0);
+    return job != nullptr && AssignProcessToJobObject(job, GetCurrentProcess());
 }
 
 // Wine makes a desktop's window when a program first needs it, in that

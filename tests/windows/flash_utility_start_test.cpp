@@ -4,7 +4,6 @@
 // records where it was started from.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -94,13 +93,8 @@ protected:
     std::wstring Foreign(const std::wstring& name = L"WinPhlash.exe") const {
         wchar_t current[MAX_PATH] = L"";
         GetCurrentDirectoryW(MAX_PATH, current);
-        for (const std::wstring& file :
-             test::EveryFound(test::ProcessCreationSearchFolders(OwnFolder(), current, Variable(L"PATH")), name)) {
-            if (std::none_of(put_.begin(), put_.end(), [&](const fs::path& put) { return fs::equivalent(file, put); })) {
-                return file;
-            }
-        }
-        return L"";
+        return test::FirstNotOurs(test::ProcessCreationSearchFolders(OwnFolder(), current, Variable(L"PATH")), name,
+                                  std::vector<std::wstring>(put_.begin(), put_.end()));
     }
 
     // What the started stand-in wrote down: waits for its record, then
