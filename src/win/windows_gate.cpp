@@ -51,12 +51,51 @@ private:
     bool complete_ = true;
 };
 
+// A window of the program's own for one request, never shown: no taskbar
+// button, nothing a user sees. Gone when the holder goes.
+class RequestWindow {
+public:
+    RequestWindow()
+        : window_(CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", nullptr, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  nullptr, nullptr)) {}
+    ~RequestWindow() {
+        if (window_ != nullptr) {
+            DestroyWindow(window_);
+        }
+    }
+    RequestWindow(const RequestWindow&) = delete;
+    RequestWindow& operator=(const RequestWindow&) = delete;
+
+    HWND get() const { return window_; }
+
+private:
+    HWND window_;
+};
+
 }  // namespace
+
+bool StartedHidden(const STARTUPINFOW& startup) {
+    // SW_HIDE is the one documented show state that shows nothing. A value
+    // beyond SW_MAX is none at all: ShowWindow refuses it
+    // (ERROR_INVALID_SHOWWIN_COMMAND) and the window is never shown. Every
+    // other state shows it, the minimised ones as a taskbar button.
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 &&
+           (startup.wShowWindow == SW_HIDE || startup.wShowWindow > SW_MAX);
+}
 
 // Deployment tools may run the program as a service, in session 0, on a
 // window station no one can see; a message box there would hold the program,
 // and the deployment with it, for ever.
 bool NoticeCanBeSeen(const SessionReport& windows) {
+    // A starter that asks for the program hidden (a script's Run with 0, a
+    // deployment tool's hidden option) hides its notice with it: one that no
+    // one sees, and that holds the program just the same.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    windows.getStartupInfo(&startup);
+    if (StartedHidden(startup)) {
+        return false;
+    }
     USEROBJECTFLAGS flags{};
     if (windows.getUserObjectInformation(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, nullptr) &&
         (flags.dwFlags & WSF_VISIBLE) == 0) {
@@ -77,7 +116,8 @@ bool NoticeCanBeSeen(const SessionReport& windows) {
 }
 
 bool NoticeCanBeSeen() {
-    return NoticeCanBeSeen({GetUserObjectInformationW, ProcessIdToSessionId, WTSGetActiveConsoleSessionId});
+    return NoticeCanBeSeen(
+        {GetUserObjectInformationW, ProcessIdToSessionId, WTSGetActiveConsoleSessionId, GetStartupInfoW});
 }
 
 HRESULT WindowsGate::ShowNotice(const Notice& notice) {
@@ -144,6 +184,17 @@ HRESULT StartThroughShell(const wchar_t* path, int showState, ShellExecuteExFunc
     start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
     start.lpFile = path;
     start.nShow = showState;
+    // Windows' elevation service makes the process, not this one: named
+    // here, the current folder is the one process creation would have given
+    // it (a flash utility may look there for its image). Its environment is
+    // the user's own; the shell's start has none to give.
+    wchar_t folder[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+    start.lpDirectory = length > 0 && length < MAX_PATH ? folder : nullptr;
+    // A request whose window is no valid window of the requester's has
+    // Windows flash the consent prompt in the taskbar instead of showing it.
+    const RequestWindow owner;
+    start.hwnd = owner.get();
     return shellExecuteEx(&start) ? S_OK : LastError();
 }
 

@@ -25,7 +25,10 @@ public:
 };
 
 // Starts the program at `path` through the shell function given (the
-// shell's ShellExecuteExW, or a test's stand-in), without waiting for it.
+// shell's ShellExecuteExW, or a test's stand-in), without waiting for it: in
+// this program's current folder, as process creation would start it, and
+// with a window of this program's own, never shown, as the request's window,
+// which lets Windows bring its consent prompt to the front.
 using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
 HRESULT StartThroughShell(const wchar_t* path, int showState, ShellExecuteExFunction shellExecuteEx);
 
@@ -38,15 +41,21 @@ using GetModuleFileNameFunction = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
 HRESULT FindProgramAsProcessCreationDoes(const wchar_t* fileName, wchar_t (&path)[MAX_PATH],
                                          GetModuleFileNameFunction getModuleFileName = GetModuleFileNameW);
 
-// What Windows reports about where the program runs, through the functions
-// given (Windows' own, or a test's stand-ins): whether a notice shown there
-// could be seen by anyone.
+// What Windows reports about where the program runs and how it was started,
+// through the functions given (Windows' own, or a test's stand-ins): whether
+// a notice shown there could be seen by anyone.
 struct SessionReport {
     BOOL(WINAPI* getUserObjectInformation)(HANDLE, int, PVOID, DWORD, LPDWORD);
     BOOL(WINAPI* processIdToSessionId)(DWORD, DWORD*);
     DWORD(WINAPI* activeConsoleSessionId)();
+    void(WINAPI* getStartupInfo)(LPSTARTUPINFOW);
 };
 bool NoticeCanBeSeen(const SessionReport& windows);
 bool NoticeCanBeSeen();  // with Windows' own functions
+
+// Whether the program's starter asked for its first window to be hidden:
+// Windows shows the first top-level window a program shows (its notice) in
+// the show state the starter gave.
+bool StartedHidden(const STARTUPINFOW& startup);
 
 }  // namespace flashgate::win
