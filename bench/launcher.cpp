@@ -20,7 +20,7 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include "program_support.h"
+#include "job.h"
 
 namespace {
 
@@ -135,42 +135,40 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
-    const HANDLE job = flashgate::test::KillOnCloseJob();
-    if (job == nullptr) {
-        return Fail("no job object");
-    }
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION program{};
+    flashgate::test::ProgramStart start;
+    start.commandLine = commandLine;
+    start.folder = folder;
     Peaks peaks;
-    const LONGLONG start = Now();
+    const LONGLONG begun = Now();
     // Suspended until it is in the job, so that nothing it starts escapes it.
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        folder, &startup, &program)) {
+    const flashgate::test::JobStart started = flashgate::test::StartInJob(start);
+    if (!started.program) {
+        SetLastError(started.error);
         return Fail("cannot start the program");
     }
-    AssignProcessToJobObject(job, program.hProcess);
-    ResumeThread(program.hThread);
-    CloseHandle(program.hThread);
+    if (!started.job) {
+        return Fail("no job object");
+    }
+    const HANDLE program = started.program.process();
+    const HANDLE job = started.job.get();
 
     LONGLONG end = 0;
     HWND shown = nullptr;
     for (;;) {
         // A timed run of the exit kind simply waits; everything else polls.
-        const DWORD wait = WaitForSingleObject(program.hProcess, notice || memory ? kPollMs : INFINITE);
+        const DWORD wait = WaitForSingleObject(program, notice || memory ? kPollMs : INFINITE);
         if (wait == WAIT_OBJECT_0) {
             end = Now();
             break;
         }
         if (memory) {
-            peaks.Sample(program.hProcess);
+            peaks.Sample(program);
         }
-        if (notice && (shown = FindNotice(program.dwProcessId)) != nullptr) {
+        if (notice && (shown = FindNotice(started.program.id())) != nullptr) {
             end = Now();
             break;
         }
-        if (Microseconds(start, Now()) > kTimeoutMs * 1000) {
+        if (Microseconds(begun, Now()) > kTimeoutMs * 1000) {
             TerminateJobObject(job, 1);
             return Fail("the program neither ended nor showed a notice in time");
         }
@@ -181,17 +179,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (shown) {
         if (memory) {
-            peaks.Sample(program.hProcess);
+            peaks.Sample(program);
         }
         PostMessageW(shown, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(shown, IDOK)));
-        if (WaitForSingleObject(program.hProcess, 10000) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(program, 10000) != WAIT_OBJECT_0) {
             TerminateJobObject(job, 1);
             return Fail("the program did not end after its notice was dismissed");
         }
     }
     DWORD exitCode = 0;
-    GetExitCodeProcess(program.hProcess, &exitCode);
+    GetExitCodeProcess(program, &exitCode);
 
     // Whatever the program started ends on its own before the next run.
     for (DWORD waited = 0; Accounting(job).ActiveProcesses > 0 && waited < 10000; waited += kPollMs) {
@@ -201,14 +199,11 @@ int wmain(int argc, wchar_t** argv) {
         Print("error=a process the program started was still running 10 s after the program ended\n");
         return 1;
     }
-    const DWORD started = Accounting(job).TotalProcesses - 1;
-    TerminateJobObject(job, 1);
-    CloseHandle(program.hProcess);
-    CloseHandle(job);
+    const DWORD startedByIt = Accounting(job).TotalProcesses - 1;
 
     char line[256];
     wsprintfA(line, "us=%lu exit=%lu started=%lu peak_working_set_kib=%lu peak_private_kib=%lu\n",
-              static_cast<unsigned long>(Microseconds(start, end)), exitCode, started,
+              static_cast<unsigned long>(Microseconds(begun, end)), exitCode, startedByIt,
               static_cast<unsigned long>(peaks.workingSet / 1024),
               static_cast<unsigned long>(peaks.privateBytes / 1024));
     Print(line);

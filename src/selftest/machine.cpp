@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include "selftest/handles.h"
 #include "selftest/program_support.h"
+#include "selftest/wine_ways.h"
 #include "win/system_function.h"
 
 namespace flashgate::selftest {
@@ -67,30 +69,10 @@ std::wstring WindowsDescription() {
                         std::to_wstring(version.dwMinorVersion) + L"." + std::to_wstring(version.dwBuildNumber) +
                         L" (" + RegistryText(HKEY_LOCAL_MACHINE, key, L"ProductName") +
                         (release.empty() ? L"" : L" " + release) + L"), " + NativeMachine() + L" machine";
-    using WineGetVersionFunction = const char*(CDECL*)();
-    if (const auto wineGetVersion = SystemFunction<WineGetVersionFunction>(ntdll, "wine_get_version")) {
-        const char* wine = wineGetVersion();
-        text += L", as Wine " + std::wstring(wine, wine + lstrlenA(wine)) + L" stands in for it";
+    if (const std::wstring wine = WineVersion(); !wine.empty()) {
+        text += L", as Wine " + wine + L" stands in for it";
     }
     return text;
-}
-
-bool IsWineDesktopProcess(const std::wstring& path) {
-    if (SystemFunction<FARPROC>(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
-        return false;
-    }
-    wchar_t folder[MAX_PATH] = L"";
-    const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return false;
-    }
-    for (const wchar_t* system : {L"\\system32\\explorer.exe", L"\\syswow64\\explorer.exe"}) {
-        if (CompareStringOrdinal(path.c_str(), -1, (std::wstring(folder, length) + system).c_str(), -1, TRUE) ==
-            CSTR_EQUAL) {
-            return true;
-        }
-    }
-    return false;
 }
 
 std::wstring ProgramArchitecture() {
@@ -125,11 +107,10 @@ bool NoticesCanBeSeen(std::wstring& said) {
 ConsentSetting ReadConsentSetting() {
     ConsentSetting setting;
     setting.elevated = test::ProcessElevated(setting.elevationKnown);
-    HANDLE token = nullptr;
+    test::UniqueHandle token;
     DWORD size = 0;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        GetTokenInformation(token, TokenElevationType, &setting.type, sizeof setting.type, &size);
-        CloseHandle(token);
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+        GetTokenInformation(token.get(), TokenElevationType, &setting.type, sizeof setting.type, &size);
     }
     const wchar_t* key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
     for (const auto& [name, value] : {std::pair{L"EnableLUA", &setting.enableLua},

@@ -13,11 +13,6 @@ namespace flashgate::selftest {
 // version where Wine stands in for Windows.
 std::wstring WindowsDescription();
 
-// Whether the program at this path is Wine's own desktop process, which Wine
-// starts for a desktop the first time a program there needs it: explorer.exe
-// in a system folder. Never so on Windows, whose desktops need no process.
-bool IsWineDesktopProcess(const std::wstring& path);
-
 // "x86 (under WoW64 on an ARM64 machine)": this self-test's architecture,
 // which is that of the flashgate.exe beside it.
 std::wstring ProgramArchitecture();

@@ -1,6 +1,6 @@
 // Small pieces shared by the self-test, its stand-in flash utility and the
-// benchmark's launcher: environment values, records of key=value lines
-// written whole and read back, and job accounting.
+// programs of the tests and the bench: environment values, records of
+// key=value lines written whole and read back, and the process's elevation.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "handles.h"
 
 namespace flashgate::test {
 
@@ -36,28 +38,29 @@ inline std::wstring FromUtf8(const std::string& bytes) {
 // program large and slow to start, which an emulated PC feels.)
 inline bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
     const std::wstring partial = path + L".partial";
-    const HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueFile file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return false;
     }
     const std::string bytes = Utf8(text);
     DWORD written = 0;
-    const bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    const bool whole = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                        written == bytes.size();
-    return CloseHandle(file) && whole && MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    // Closed before the move, which a file held open would refuse.
+    file.reset();
+    return whole && MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 // The whole of a UTF-8 file as text; empty if there is none.
 inline std::wstring ReadUtf8(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return L"";
     }
-    std::string bytes(GetFileSize(file, nullptr), '\0');
+    std::string bytes(GetFileSize(file.get(), nullptr), '\0');
     DWORD read = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
+    ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
     bytes.resize(read);
     return FromUtf8(bytes);
 }
@@ -89,14 +92,11 @@ inline std::map<std::wstring, std::wstring> ReadRecord(const std::wstring& path)
 // Whether this process runs with an elevated (administrator) token; `known`
 // is false where Windows cannot say (before Vista).
 inline bool ProcessElevated(bool& known) {
-    HANDLE token = nullptr;
+    UniqueHandle token;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    known = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-            GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
-    if (token != nullptr) {
-        CloseHandle(token);
-    }
+    known = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+            GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size);
     return known && elevation.TokenIsElevated != 0;
 }
 
@@ -110,26 +110,6 @@ inline STARTUPINFOW WithOurStandardHandles() {
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     return startup;
-}
-
-// A job that ends every process in it when its last handle is closed, with
-// `limits` besides; null where Windows makes none.
-inline HANDLE KillOnCloseJob(DWORD limits = 0) {
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION information{};
-    information.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | limits;
-    if (job != nullptr && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &information, sizeof information)) {
-        CloseHandle(job);
-        job = nullptr;
-    }
-    return job;
-}
-
-// How many processes the job has held in all, and holds now.
-inline JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting(HANDLE job) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
-    return accounting;
 }
 
 }  // namespace flashgate::test

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "selftest/handles.h"
 #include "selftest/search_order.h"
 
 namespace flashgate::selftest {
@@ -33,8 +34,8 @@ void RemoveScratch() {
 
 bool RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    const test::UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (search) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") {
@@ -49,8 +50,7 @@ bool RemoveTree(const std::wstring& folder) {
                     Sleep(100);
                 }
             }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found));
     }
     for (int attempt = 0; attempt < 20; ++attempt, Sleep(100)) {
         if (RemoveDirectoryW(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
@@ -67,15 +67,10 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
     BY_HANDLE_FILE_INFORMATION info[2]{};
     const std::wstring* paths[2] = {&a, &b};
     for (int i = 0; i < 2; ++i) {
-        const HANDLE file = CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        const bool read = GetFileInformationByHandle(file, &info[i]);
-        CloseHandle(file);
-        if (!read) {
+        const test::UniqueFile file(CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+        if (!file || !GetFileInformationByHandle(file.get(), &info[i])) {
             return false;
         }
     }
@@ -104,8 +99,8 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wst
         return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
     };
     std::vector<std::wstring> entries;
-    const LPWCH strings = GetEnvironmentStringsW();
-    for (const wchar_t* entry = strings; entry != nullptr && *entry != L'\0'; entry += lstrlenW(entry) + 1) {
+    const test::UniqueEnvironmentStrings strings(GetEnvironmentStringsW());
+    for (const wchar_t* entry = strings.get(); entry != nullptr && *entry != L'\0'; entry += lstrlenW(entry) + 1) {
         const std::wstring name = nameOf(entry);
         const auto named = [&](const std::wstring& other) { return sameName(name, other); };
         if (std::none_of(removed.begin(), removed.end(), named) &&
@@ -113,7 +108,6 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wst
             entries.emplace_back(entry);
         }
     }
-    FreeEnvironmentStringsW(strings);
     for (const auto& [name, value] : set) {
         entries.push_back(name + L"=" + value);
     }

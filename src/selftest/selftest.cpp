@@ -4,15 +4,19 @@
 // flash utility, needs no administrator rights, and leaves nothing behind.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "selftest/board_records.h"
+#include "selftest/handles.h"
 #include "selftest/machine.h"
 #include "selftest/report.h"
 #include "selftest/scenarios.h"
 #include "selftest/scratch.h"
+#include "selftest/unseen_station.h"
 #include "selftest/windows_layer.h"
+#include "selftest/wine_ways.h"
 #include "win/com_holders.h"
 
 namespace {
@@ -145,14 +149,13 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (!options.report.empty()) {
-        const HANDLE file = CreateFileW(options.report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+        const flashgate::test::UniqueFile file(CreateFileW(options.report.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             ErrorLine(L"cannot write the report " + options.report + L" (error " +
                           std::to_wstring(GetLastError()) + L"): name a file in a folder you may write to");
             return 2;
         }
-        CloseHandle(file);
     }
 
     AwaitDesktop();
@@ -178,6 +181,16 @@ int wmain(int argc, wchar_t** argv) {
     const BoardReading board = ReadBoardRecords();
     setting.outcome = ExpectedOutcome(board);
     DescribeBoard(board, report);
+    // Made before the scenarios, so that what goes wrong in making it is
+    // said in the head; it goes, with its keeper, before the scratch folder.
+    std::optional<UnseenStation> unseen;
+    if (Wanted(options, L"unseen")) {
+        unseen.emplace();
+        setting.unseen = &*unseen;
+        if (!unseen->trouble().empty()) {
+            report.Line(L"unseen:   the window station no one can see: " + unseen->trouble());
+        }
+    }
 
     for (const Scenario& scenario : kScenarios) {
         if (Wanted(options, scenario.name)) {
@@ -191,7 +204,7 @@ int wmain(int argc, wchar_t** argv) {
     if (Wanted(options, kWindowsLayerCheck)) {
         RunWindowsLayer(selfFolder, setting.watching, report);
     }
-    EndUnseenStation();
+    unseen.reset();
     RemoveScratch();
     report.Summary();
     if (!options.report.empty() && !report.WriteTo(options.report)) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "selftest/job.h"
 #include "selftest/program_support.h"
 #include "selftest/scratch.h"
 
@@ -15,64 +16,52 @@ constexpr DWORD kSuiteLimitMs = 600000;  // ten minutes, for an emulated PC
 // `exitCode`, or leaves it STILL_ACTIVE if the program had to be ended.
 std::string Output(const std::wstring& program, const std::wstring& folder, const Watching& watching, DWORD& exitCode) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    CreatePipe(&read, &write, &inheritable, 0);
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = write;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + program + L"\" --gtest_color=no";
+    test::UniqueHandle read, write;
+    CreatePipe(read.put(), write.put(), &inheritable, 0);
+    SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
+    test::ProgramStart start;
+    start.application = program;
+    start.commandLine = L"\"" + program + L"\" --gtest_color=no";
+    start.folder = folder.c_str();
     std::wstring environment = EnvironmentBlock({{L"PATH", SystemPath()}}, {});
+    start.environment = environment.data();
+    start.startup.dwFlags = STARTF_USESTDHANDLES;
+    start.startup.hStdOutput = start.startup.hStdError = write.get();
+    start.startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.creationFlags = CREATE_NO_WINDOW | watching.creationFlags;
+    start.inheritHandles = true;
     // The job ends whatever the suite leaves; where there is none, the suite is ended by itself.
-    const HANDLE job = watching.inJob ? test::KillOnCloseJob() : nullptr;
-    PROCESS_INFORMATION suite{};
+    const test::JobStart suite = test::StartInJob(start, watching.inJob);
     exitCode = STILL_ACTIVE;
     std::string output;
-    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW | watching.creationFlags,
-                       environment.data(),
-                       folder.c_str(), &startup, &suite)) {
-        if (job != nullptr) {
-            AssignProcessToJobObject(job, suite.hProcess);
-        }
-        ResumeThread(suite.hThread);
-        CloseHandle(write);
-        write = nullptr;
-        // Reads as the suite writes, so that a full pipe never holds it up.
-        const ULONGLONG deadline = GetTickCount64() + kSuiteLimitMs;
-        char buffer[4096];
-        DWORD got = 0;
-        while (GetTickCount64() < deadline) {
-            DWORD waiting = 0;
-            if (PeekNamedPipe(read, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
-                if (ReadFile(read, buffer, sizeof buffer, &got, nullptr)) {
-                    output.append(buffer, got);
-                }
-            } else if (WaitForSingleObject(suite.hProcess, 50) == WAIT_OBJECT_0) {
-                while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-                    output.append(buffer, got);
-                }
-                GetExitCodeProcess(suite.hProcess, &exitCode);
-                break;
+    write.reset();
+    if (!suite.program) {
+        return output;
+    }
+    // Reads as the suite writes, so that a full pipe never holds it up.
+    const ULONGLONG deadline = GetTickCount64() + kSuiteLimitMs;
+    char buffer[4096];
+    DWORD got = 0;
+    while (GetTickCount64() < deadline) {
+        DWORD waiting = 0;
+        if (PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
+            if (ReadFile(read.get(), buffer, sizeof buffer, &got, nullptr)) {
+                output.append(buffer, got);
             }
+        } else if (WaitForSingleObject(suite.program.process(), 50) == WAIT_OBJECT_0) {
+            while (ReadFile(read.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+                output.append(buffer, got);
+            }
+            GetExitCodeProcess(suite.program.process(), &exitCode);
+            break;
         }
-        TerminateProcess(suite.hProcess, 1);
-        CloseHandle(suite.hThread);
-        CloseHandle(suite.hProcess);
     }
-    if (write != nullptr) {
-        CloseHandle(write);
-    }
-    CloseHandle(read);
-    if (job != nullptr) {
-        TerminateJobObject(job, 1);
-        CloseHandle(job);
+    TerminateProcess(suite.program.process(), 1);
+    if (suite.job) {
+        TerminateJobObject(suite.job.get(), 1);
     }
     return output;
 }
-
 
 }  // namespace
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "selftest/meeting.h"
+#include "selftest/process_tree.h"
 #include "selftest/report.h"
 
 namespace flashgate::selftest {

@@ -27,52 +27,48 @@ void Say(const std::wstring& line) {
 // Writes the board's Version as the kernel does, in place: the namespace
 // shows this very file, not whatever a rename would put at its name.
 bool SetBoard(const std::wstring& file, const std::wstring& version) {
-    const HANDLE board = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    const flashgate::test::UniqueFile board(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                        TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     const std::string bytes = flashgate::test::Utf8(version + L"\n");
     DWORD written = 0;
-    const bool whole = board != INVALID_HANDLE_VALUE &&
-                       WriteFile(board, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                       written == bytes.size();
-    return board != INVALID_HANDLE_VALUE && CloseHandle(board) && whole;
+    return board && WriteFile(board.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }
 
 // Switches Wine's WMI off, or back on, for every program started after:
 // through Wine's DLL overrides in the registry, since a program's own
 // environment does not reach the overrides of those it starts.
 void SwitchWmi(bool on) {
-    HKEY overrides = nullptr;
+    flashgate::test::UniqueKey overrides;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &overrides, nullptr) != ERROR_SUCCESS) {
+                        overrides.put(), nullptr) != ERROR_SUCCESS) {
         return;
     }
     for (const wchar_t* dll : {L"wbemdisp", L"wbemprox"}) {
         if (on) {
-            RegDeleteValueW(overrides, dll);
+            RegDeleteValueW(overrides.get(), dll);
         } else {
-            RegSetValueExW(overrides, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+            RegSetValueExW(overrides.get(), dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
         }
     }
-    RegCloseKey(overrides);
 }
 
 // Runs the self-test with our standard handles, without a console of its own.
 DWORD RunSelfTest(const std::wstring& selfTest, const std::wstring& scenarios, const std::wstring& report) {
     std::wstring commandLine = L"\"" + selfTest + L"\" --scenarios " + scenarios + L" --report \"" + report + L"\"";
     STARTUPINFOW startup = flashgate::test::WithOurStandardHandles();
-    PROCESS_INFORMATION run{};
+    PROCESS_INFORMATION started{};
     if (!CreateProcessW(selfTest.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
-                        &startup, &run)) {
+                        &startup, &started)) {
         return GetLastError() | 0x10000;
     }
+    const flashgate::test::UniqueProcessInformation run(started);
     DWORD status = STILL_ACTIVE;
-    if (WaitForSingleObject(run.hProcess, 15 * 60 * 1000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(run.hProcess, &status);
+    if (WaitForSingleObject(run.process(), 15 * 60 * 1000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(run.process(), &status);
     } else {
-        TerminateProcess(run.hProcess, STILL_ACTIVE);
+        TerminateProcess(run.process(), STILL_ACTIVE);
     }
-    CloseHandle(run.hThread);
-    CloseHandle(run.hProcess);
     return status;
 }
 

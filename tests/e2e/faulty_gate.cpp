@@ -9,7 +9,12 @@
 
 #include <string>
 
+#include "handles.h"
+
 namespace {
+
+using flashgate::test::UniqueHandle;
+using flashgate::test::UniqueProcessInformation;
 
 constexpr wchar_t kText[] = L"This BIOS is not for your Notebook PC.";
 constexpr wchar_t kTitle[] = L"WinPhlash";
@@ -27,8 +32,8 @@ struct Start {
     DWORD flags = STARTF_USESHOWWINDOW;
     WORD show = SW_SHOWNORMAL;
 
-    // Starts it; returns the new process's handle, or null.
-    HANDLE Run() const {
+    // Starts it; returns the new process, or none.
+    UniqueProcessInformation Run() const {
         std::wstring writable = commandLine;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -37,21 +42,13 @@ struct Start {
         PROCESS_INFORMATION started{};
         if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), writable.data(), nullptr, nullptr,
                             FALSE, 0, nullptr, nullptr, &startup, &started)) {
-            return nullptr;
+            return {};
         }
-        CloseHandle(started.hThread);
-        return started.hProcess;
+        return UniqueProcessInformation(started);
     }
 
     // The gate's exit statuses: 0 started, 3 not.
-    int RunAndEnd() const {
-        const HANDLE started = Run();
-        if (started == nullptr) {
-            return 3;
-        }
-        CloseHandle(started);
-        return 0;
-    }
+    int RunAndEnd() const { return Run() ? 0 : 3; }
 };
 
 // This process's message box, once it is on the screen.
@@ -126,14 +123,14 @@ const Fault kFaults[] = {
     {L"click-ignored", [] { return NoticeSwallowing(true); }},
     {L"ends-while-up",
      [] {
-         CloseHandle(CreateThread(nullptr, 0, NoticeThread, nullptr, 0, nullptr));
+         const UniqueHandle thread(CreateThread(nullptr, 0, NoticeThread, nullptr, 0, nullptr));
          AwaitNotice();
          Sleep(300);
          return 2;  // and the notice goes with the program
      }},
     {L"returns-at-once",
      [] {
-         CloseHandle(CreateThread(nullptr, 0, DismissSoon, nullptr, 0, nullptr));
+         const UniqueHandle thread(CreateThread(nullptr, 0, DismissSoon, nullptr, 0, nullptr));
          return Notice();
      }},
     {L"lingers",
@@ -236,17 +233,17 @@ const Fault kFaults[] = {
      }},
     {L"waits",
      [] {
-         const HANDLE started = Start().Run();
-         WaitForSingleObject(started, INFINITE);
-         return started != nullptr ? 0 : 3;
+         const UniqueProcessInformation started = Start().Run();
+         WaitForSingleObject(started.process(), INFINITE);
+         return started ? 0 : 3;
      }},
     {L"ends-utility",
      [] {
-         const HANDLE started = Start().Run();
+         const UniqueProcessInformation started = Start().Run();
          Sleep(300);
-         TerminateProcess(started, 1);
-         WaitForSingleObject(started, INFINITE);
-         return started != nullptr ? 0 : 3;
+         TerminateProcess(started.process(), 1);
+         WaitForSingleObject(started.process(), INFINITE);
+         return started ? 0 : 3;
      }},
 };
 

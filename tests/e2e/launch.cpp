@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "job.h"
 #include "program_support.h"
 
 namespace {
@@ -20,17 +21,25 @@ void Say(const std::wstring& line) {
 // Puts this process, and so everything it starts, in a job that lets
 // programs break away from it, or not.
 bool EnterJob(bool breakawayOk) {
-    const HANDLE job = flashgate::test::KillOnCloseJob(breakawayOk ? JOB_OBJECT_LIMIT_BREAKAWAY_OK : 0);
-    return job != nullptr && AssignProcessToJobObject(job, GetCurrentProcess());
+    flashgate::test::UniqueHandle job = flashgate::test::KillOnCloseJob(breakawayOk ? JOB_OBJECT_LIMIT_BREAKAWAY_OK : 0);
+    // Its handle is kept until launch ends, and with it whatever still runs in it.
+    return job && AssignProcessToJobObject(job.release(), GetCurrentProcess());
 }
 
 // Wine makes a desktop's window when a program first needs it, in that
 // program where no desktop process comes up for it: this thread needs it
 // first and serves it until launch ends, so that the program's desktop is
 // there when it starts, as on Windows.
-DWORD WINAPI KeepDesktop(void* desktop) {
-    SetThreadDesktop(static_cast<HDESK>(desktop));
+struct Keeping {
+    HDESK desktop;
+    HANDLE ready;  // set once the thread is on the desktop and has made its window
+};
+
+DWORD WINAPI KeepDesktop(void* what) {
+    const Keeping keeping = *static_cast<const Keeping*>(what);
+    SetThreadDesktop(keeping.desktop);
     GetDesktopWindow();
+    SetEvent(keeping.ready);
     for (MSG message; GetMessageW(&message, nullptr, 0, 0) > 0;) {
         DispatchMessageW(&message);
     }
@@ -40,19 +49,24 @@ DWORD WINAPI KeepDesktop(void* desktop) {
 // A window station of our own, which is never visible, and its desktop.
 bool MakeUnseenDesktop(std::wstring& name) {
     const HWINSTA visible = GetProcessWindowStation();
+    // Both live until launch ends, as the program started there does.
     const HWINSTA station = CreateWindowStationW(L"flashgate-launch-unseen", 0, WINSTA_ALL_ACCESS, nullptr);
     if (station == nullptr || !SetProcessWindowStation(station)) {
         return false;
     }
     const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    // SetThreadDesktop takes only a desktop of the process's own station:
+    // the keeper is made, and sets it, while the process is on the new one.
+    const flashgate::test::UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Keeping keeping{desktop, ready.get()};  // read by the thread before it sets `ready`
+    const flashgate::test::UniqueHandle keeper(
+        desktop != nullptr && ready ? CreateThread(nullptr, 0, KeepDesktop, &keeping, 0, nullptr) : nullptr);
+    if (keeper) {
+        WaitForSingleObject(ready.get(), INFINITE);
+    }
     SetProcessWindowStation(visible);
     name = L"flashgate-launch-unseen\\Default";
-    if (desktop == nullptr) {
-        return false;
-    }
-    CloseHandle(CreateThread(nullptr, 0, KeepDesktop, desktop, 0, nullptr));
-    Sleep(500);  // for the thread to have made the desktop's window
-    return true;
+    return static_cast<bool>(keeper);
 }
 
 }  // namespace
@@ -88,15 +102,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     STARTUPINFOW startup = flashgate::test::WithOurStandardHandles();
     startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
-    PROCESS_INFORMATION run{};
-    if (!CreateProcessW(argv[first], commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &run)) {
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(argv[first], commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
         Say(L"cannot start " + std::wstring(argv[first]) + L": error " + std::to_wstring(GetLastError()));
         return 70;
     }
+    const flashgate::test::UniqueProcessInformation run(started);
     DWORD status = 70;
-    WaitForSingleObject(run.hProcess, INFINITE);
-    GetExitCodeProcess(run.hProcess, &status);
-    CloseHandle(run.hThread);
-    CloseHandle(run.hProcess);
+    WaitForSingleObject(run.process(), INFINITE);
+    GetExitCodeProcess(run.process(), &status);
     return static_cast<int>(status);
 }

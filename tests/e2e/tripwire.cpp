@@ -5,11 +5,12 @@
 
 #include <string>
 
+#include "handles.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t path[MAX_PATH * 2] = L"";
     GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    const HANDLE mark = CreateFileW((std::wstring(path) + L".started").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    CloseHandle(mark);
+    const flashgate::test::UniqueFile mark(CreateFileW((std::wstring(path) + L".started").c_str(), GENERIC_WRITE, 0,
+                                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return 0;
 }

@@ -1,6 +1,6 @@
-// The self-test's own rules, which every end-to-end check rests on: what it
-// expects of a board, how it shows a Version, how it reads the suite's
-// output, the environment it gives the programs it starts, where it looks
+// The self-test's own rules that only Windows can show, which every
+// end-to-end check rests on: how it reads the suite's output, the
+// environment it gives the programs it starts, where it looks
 // before it starts anything, what it counts as started, what it reads back
 // from its stand-in, what it leaves, and what it writes.
 #include <gtest/gtest.h>
@@ -11,63 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "selftest/board_records.h"
 #include "selftest/machine.h"
-#include "selftest/meeting.h"
+#include "selftest/notice_icon.h"
 #include "selftest/program_support.h"
 #include "selftest/report.h"
 #include "selftest/scratch.h"
 #include "selftest/search_order.h"
 #include "selftest/windows_layer.h"
+#include "selftest/wine_ways.h"
 
 namespace flashgate::selftest {
 namespace {
-
-BoardRecord Text(std::wstring text) { return {BoardRecord::Version::Text, std::move(text)}; }
-const BoardRecord kNull{BoardRecord::Version::Null, L""};
-const BoardRecord kUnreadable{BoardRecord::Version::Unreadable, L"", E_FAIL};
-
-TEST(SelfTestExpectation, TheLastReadableRecordDecidesAsReadmeSays) {
-    struct Case {
-        std::vector<BoardRecord> records;
-        Outcome expected;
-    };
-    const Outcome admit = Outcome::Admit, administrator = Outcome::AdministratorNotice,
-                  wrongModel = Outcome::WrongModelNotice;
-    const std::vector<Case> cases = {
-        {{}, administrator},
-        {{Text(L"41B")}, admit},
-        {{Text(L"41")}, admit},
-        {{Text(L"4")}, wrongModel},
-        {{Text(L" 41")}, wrongModel},
-        {{Text(L"1.41")}, wrongModel},
-        {{Text(L"\uFF14\uFF11")}, wrongModel},
-        {{Text(std::wstring(L"4\0" L"1", 3))}, wrongModel},
-        {{Text(L"")}, administrator},
-        {{kNull}, wrongModel},
-        {{kUnreadable}, administrator},
-        {{Text(L"41A"), Text(L"50B")}, wrongModel},
-        {{Text(L"50B"), Text(L"41A")}, admit},
-        {{Text(L"50B"), kUnreadable}, wrongModel},
-        {{Text(L"41A"), kUnreadable}, admit},
-        {{Text(L"41A"), kNull}, wrongModel},
-        {{kNull, Text(L"")}, administrator},
-    };
-    for (size_t i = 0; i < cases.size(); ++i) {
-        BoardReading board;
-        board.records = cases[i].records;
-        EXPECT_EQ(ExpectedOutcome(board), cases[i].expected) << "case " << i;
-    }
-}
-
-TEST(SelfTestExpectation, AVersionIsShownQuotedWithItsUnitsWhereAnyIsNotPrintable) {
-    EXPECT_EQ(DescribeVersion(Text(L"41B")), L"\"41B\"");
-    EXPECT_EQ(DescribeVersion(Text(L"")), L"\"\"");
-    EXPECT_EQ(DescribeVersion(Text(std::wstring(L"4\0" L"1", 3))), L"\"4?1\" (UTF-16 units 0034 0000 0031)");
-    EXPECT_EQ(DescribeVersion(Text(L"\u00C41")), L"\"?1\" (UTF-16 units 00C4 0031)");
-    EXPECT_EQ(DescribeVersion(kNull), L"null (no value)");
-    EXPECT_EQ(DescribeVersion(kUnreadable), L"unreadable (error 0x80004005)");
-}
 
 TEST(SelfTestSuiteOutput, EachEndedTestIsOneCheckWithWhatItSaid) {
     std::wstring running, said;

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "selftest/handles.h"
 #include "win/dll_search.h"
 #include "win/windows_gate.h"
 
@@ -204,7 +205,7 @@ TEST(ProgramFolder, ANameCutShortFailsTheSearchAndOneThatJustFitsIsSearched) {
     ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     const std::wstring file = folder + L"\\" + name;
-    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    test::UniqueFile(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
 
     wchar_t found[MAX_PATH] = L"";
     ProgramPath::text = folder + program;

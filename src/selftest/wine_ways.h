@@ -1,0 +1,32 @@
+// Where Wine, which stands in for Windows in the project's own tests, does
+// not do what Windows does, and what the self-test does about it: gathered
+// here, so that everything else reads as the Windows code it is. On Windows
+// each of these answers as Windows would, or does nothing.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace flashgate::selftest {
+
+// Wine's version where Wine stands in for Windows; empty on Windows.
+std::wstring WineVersion();
+
+// Returns once this thread's desktop is there. Windows' desktops are there
+// before any program; Wine starts a desktop's process when a program first
+// needs it, and one started for flashgate.exe would count as something it
+// started.
+void AwaitDesktop(int tries = 120);  // half a second a try
+
+// Whether the program at this path is Wine's own desktop process, which Wine
+// starts for a desktop the first time a program there needs it: explorer.exe
+// in a system folder. Never so on Windows, whose desktops need no process.
+bool IsWineDesktopProcess(const std::wstring& path);
+
+// The kind of icon an icon control shows, read off the screen: Wine keeps an
+// icon's image in the process that loaded it, so another process cannot draw
+// it from its handle as on Windows. "none" where nothing is drawn in time.
+std::wstring IconOffScreen(HWND iconControl);
+
+}  // namespace flashgate::selftest
