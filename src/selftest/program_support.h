@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "handles.h"
@@ -77,14 +78,25 @@ inline std::vector<std::wstring> Lines(const std::wstring& text) {
     return lines;
 }
 
-// The key=value lines of a record written by WriteUtf8; empty if there is none.
-inline std::map<std::wstring, std::wstring> ReadRecord(const std::wstring& path) {
-    std::map<std::wstring, std::wstring> values;
+// The key=value lines of a record written by WriteUtf8, in the file's order;
+// a key ends at the first "=", and a line without one is left out. Empty if
+// there is no record.
+inline std::vector<std::pair<std::wstring, std::wstring>> ReadRecordInOrder(const std::wstring& path) {
+    std::vector<std::pair<std::wstring, std::wstring>> lines;
     for (const std::wstring& line : Lines(ReadUtf8(path))) {
         const size_t equals = line.find(L'=');
         if (equals != std::wstring::npos) {
-            values[line.substr(0, equals)] = line.substr(equals + 1);
+            lines.emplace_back(line.substr(0, equals), line.substr(equals + 1));
         }
+    }
+    return lines;
+}
+
+// The same by key; where a key comes twice, its last value.
+inline std::map<std::wstring, std::wstring> ReadRecord(const std::wstring& path) {
+    std::map<std::wstring, std::wstring> values;
+    for (auto& [key, value] : ReadRecordInOrder(path)) {
+        values[key] = std::move(value);
     }
     return values;
 }

@@ -1,7 +1,5 @@
-// Runs the Windows-layer suite and turns GoogleTest's lines into checks.
+// Runs the Windows-layer suite and turns its results record into checks.
 #include "selftest/windows_layer.h"
-
-#include <windows.h>
 
 #include "selftest/job.h"
 #include "selftest/program_support.h"
@@ -12,58 +10,41 @@ namespace {
 
 constexpr DWORD kSuiteLimitMs = 600000;  // ten minutes, for an emulated PC
 
-// Runs `program` in `folder` and returns all it writes to its output; sets
-// `exitCode`, or leaves it STILL_ACTIVE if the program had to be ended.
-std::string Output(const std::wstring& program, const std::wstring& folder, const Watching& watching, DWORD& exitCode) {
+}  // namespace
+
+std::wstring RunSuite(const std::wstring& program, const std::wstring& folder, const std::wstring& arguments,
+                      const std::wstring& results, const Watching& watching, DWORD& exitCode) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    test::UniqueHandle read, write;
-    CreatePipe(read.put(), write.put(), &inheritable, 0);
-    SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
+    const test::UniqueFile nowhere(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     test::ProgramStart start;
     start.application = program;
-    start.commandLine = L"\"" + program + L"\" --gtest_color=no";
+    start.commandLine = L"\"" + program + L"\" " + arguments + L" --results \"" + results + L"\"";
     start.folder = folder.c_str();
     std::wstring environment = EnvironmentBlock({{L"PATH", SystemPath()}}, {});
     start.environment = environment.data();
     start.startup.dwFlags = STARTF_USESTDHANDLES;
-    start.startup.hStdOutput = start.startup.hStdError = write.get();
-    start.startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.startup.hStdInput = start.startup.hStdOutput = start.startup.hStdError = nowhere.get();
     start.creationFlags = CREATE_NO_WINDOW | watching.creationFlags;
     start.inheritHandles = true;
     // The job ends whatever the suite leaves; where there is none, the suite is ended by itself.
     const test::JobStart suite = test::StartInJob(start, watching.inJob);
     exitCode = STILL_ACTIVE;
-    std::string output;
-    write.reset();
     if (!suite.program) {
-        return output;
+        return L"could not be started (error " + std::to_wstring(suite.error) + L")";
     }
-    // Reads as the suite writes, so that a full pipe never holds it up.
-    const ULONGLONG deadline = GetTickCount64() + kSuiteLimitMs;
-    char buffer[4096];
-    DWORD got = 0;
-    while (GetTickCount64() < deadline) {
-        DWORD waiting = 0;
-        if (PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
-            if (ReadFile(read.get(), buffer, sizeof buffer, &got, nullptr)) {
-                output.append(buffer, got);
-            }
-        } else if (WaitForSingleObject(suite.program.process(), 50) == WAIT_OBJECT_0) {
-            while (ReadFile(read.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-                output.append(buffer, got);
-            }
-            GetExitCodeProcess(suite.program.process(), &exitCode);
-            break;
-        }
+    if (WaitForSingleObject(suite.program.process(), kSuiteLimitMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(suite.program.process(), &exitCode);
+    } else {
+        // Ended before its record is read and its folder removed.
+        TerminateProcess(suite.program.process(), 1);
+        WaitForSingleObject(suite.program.process(), 10000);
     }
-    TerminateProcess(suite.program.process(), 1);
     if (suite.job) {
         TerminateJobObject(suite.job.get(), 1);
     }
-    return output;
+    return L"";
 }
-
-}  // namespace
 
 // The suite's tests check flashgate's Windows side itself, each proven by
 // the faults of src/mutants.txt: they run no flashgate.exe, so no faulty one
@@ -80,51 +61,65 @@ void RunWindowsLayer(const std::wstring& selfFolder, const Watching& watching, R
             return;
         }
     }
+    const std::wstring results = folder + L"\\results.txt";
     DWORD exitCode = 0;
-    const std::wstring output = test::FromUtf8(Output(folder + L"\\" + suiteName, folder, watching, exitCode));
+    const std::wstring error = RunSuite(folder + L"\\" + suiteName, folder, L"", results, watching, exitCode);
+    const auto record = test::ReadRecordInOrder(results);
     RemoveTree(folder);
-
-    std::wstring running, said;
-    const std::vector<SuiteTest> tests = ReadGoogleTestOutput(output, running, said);
-    unsigned failed = 0;
-    for (const SuiteTest& ended : tests) {
-        report.Check(std::wstring(kWindowsLayerCheck) + L" " + ended.name, ended.result, ended.said);
-        failed += ended.result == Report::Result::Failed ? 1 : 0;
+    if (!error.empty()) {
+        report.Check(kWindowsLayerCheck, Report::Result::Failed, suiteName + L" " + error);
+        return;
     }
-    if (exitCode == STILL_ACTIVE) {
-        report.Check(kWindowsLayerCheck, Report::Result::Failed,
-                     L"the suite did not end within ten minutes" + (running.empty() ? L"" : L", in " + running));
-    } else if (tests.empty() || (exitCode != 0 && failed == 0)) {
-        report.Check(kWindowsLayerCheck, Report::Result::Failed,
-                     L"the suite ended with status " + std::to_wstring(exitCode) + L" after " +
-                         std::to_wstring(tests.size()) + L" tests" + (running.empty() ? L"" : L", in " + running + L": " + said));
+    for (const SuiteCheck& check : SuiteChecks(record, exitCode)) {
+        report.Check(check.name, check.result, check.detail);
     }
 }
 
-std::vector<SuiteTest> ReadGoogleTestOutput(const std::wstring& output, std::wstring& running, std::wstring& said) {
-    // [ RUN      ] Suite.Test, what it says, then [       OK ], [  FAILED  ] or [  SKIPPED ] Suite.Test.
-    std::vector<SuiteTest> tests;
-    running.clear();
-    for (const std::wstring& line : test::Lines(output)) {
-        const std::wstring tag = line.substr(0, 13), rest = line.size() > 13 ? line.substr(13) : L"";
-        if (tag == L"[ RUN      ] ") {
-            running = rest;
-            said.clear();
-        } else if (!running.empty() && rest.compare(0, running.size(), running) == 0 &&
-                   (tag == L"[       OK ] " || tag == L"[  FAILED  ] " || tag == L"[  SKIPPED ] ")) {
-            tests.push_back({running,
-                             tag == L"[       OK ] "   ? Report::Result::Ok
-                             : tag == L"[  FAILED  ] " ? Report::Result::Failed
-                                                       : Report::Result::Skipped,
-                             said});
-            running.clear();
-        } else if (!running.empty() && !line.empty() && line.find(L": Failure") == std::wstring::npos &&
-                   line.find(L": Skipped") == std::wstring::npos) {
-            // GoogleTest's "file:line: Failure" heads are left out.
-            said += (said.empty() ? L"" : L" ") + line;
+std::vector<SuiteCheck> SuiteChecks(const std::vector<std::pair<std::wstring, std::wstring>>& results, DWORD exitCode) {
+    std::vector<SuiteCheck> checks;
+    std::wstring running;
+    bool ended = false;
+    unsigned failed = 0;
+    for (const auto& [key, value] : results) {
+        if (key == L"running") {
+            running = value;
+        } else if (key == L"ended") {
+            ended = value == L"yes";
+        } else {
+            // "ok", "FAIL: what it said" or "skipped: what it said"; what it
+            // said may hold anything, ": " and "FAIL" too.
+            const size_t colon = value.find(L": ");
+            const std::wstring result = value.substr(0, colon);
+            SuiteCheck check{std::wstring(kWindowsLayerCheck) + L" " + key, Report::Result::Failed,
+                             colon == std::wstring::npos ? L"" : value.substr(colon + 2)};
+            if (result == L"ok") {
+                check.result = Report::Result::Ok;
+            } else if (result == L"skipped") {
+                check.result = Report::Result::Skipped;
+            } else if (result != L"FAIL") {
+                check.detail = L"recorded as \"" + value + L"\", expected ok, FAIL or skipped";
+            }
+            failed += check.result == Report::Result::Failed ? 1 : 0;
+            checks.push_back(std::move(check));
         }
     }
-    return tests;
+    const std::wstring status = std::to_wstring(exitCode), tests = std::to_wstring(checks.size()),
+                       in = running.empty() ? L"" : L", in " + running;
+    std::wstring wrong;
+    if (exitCode == STILL_ACTIVE) {
+        wrong = L"the suite did not end within ten minutes" + in;
+    } else if (results.empty()) {
+        wrong = L"the suite ended with status " + status + L" and wrote no results";
+    } else if (!ended) {
+        wrong = L"the suite stopped with status " + status + L" after " + tests + L" tests" +
+                (running.empty() ? L", before its end" : in);
+    } else if (checks.empty() || (exitCode != 0 && failed == 0)) {
+        wrong = L"the suite ended with status " + status + L" after " + tests + L" tests";
+    }
+    if (!wrong.empty()) {
+        checks.push_back({kWindowsLayerCheck, Report::Result::Failed, wrong});
+    }
+    return checks;
 }
 
 }  // namespace flashgate::selftest

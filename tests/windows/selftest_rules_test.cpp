@@ -1,5 +1,5 @@
 // The self-test's own rules that only Windows can show, which every
-// end-to-end check rests on: how it reads the suite's output, the
+// end-to-end check rests on: how it reads the suite's results, the
 // environment it gives the programs it starts, where it looks
 // before it starts anything, what it counts as started, what it reads back
 // from its stand-in, what it leaves, and what it writes.
@@ -23,32 +23,57 @@
 namespace flashgate::selftest {
 namespace {
 
-TEST(SelfTestSuiteOutput, EachEndedTestIsOneCheckWithWhatItSaid) {
-    std::wstring running, said;
-    const auto tests = ReadGoogleTestOutput(L"[==========] Running 4 tests from 2 test suites.\r\n"
-                                            L"[ RUN      ] A.Passes\r\n"
-                                            L"[       OK ] A.Passes (0 ms)\r\n"
-                                            L"[ RUN      ] A.Fails\r\n"
-                                            L"x.cpp(12): error: Failure\r\n"
-                                            L"Expected: 1\r\n"
-                                            L"  Actual: 2\r\n"
-                                            L"[  FAILED  ] A.Fails (3 ms)\r\n"
-                                            L"[ RUN      ] B.Skips\r\n"
-                                            L"x.cpp(20): Skipped\r\n"
-                                            L"no flash utility of ours\r\n"
-                                            L"[  SKIPPED ] B.Skips (0 ms)\r\n"
-                                            L"[ RUN      ] B.Hangs\r\n"
-                                            L"started\r\n",
-                                            running, said);
-    ASSERT_EQ(tests.size(), 3u);
-    EXPECT_EQ(tests[0].name, L"A.Passes");
-    EXPECT_EQ(tests[0].result, Report::Result::Ok);
-    EXPECT_EQ(tests[1].result, Report::Result::Failed);
-    EXPECT_EQ(tests[1].said, L"Expected: 1   Actual: 2");
-    EXPECT_EQ(tests[2].result, Report::Result::Skipped);
-    EXPECT_EQ(tests[2].said, L"no flash utility of ours");
-    EXPECT_EQ(running, L"B.Hangs");
-    EXPECT_EQ(said, L"started");
+// A run of the Windows-side suite as its results record and exit status
+// show it: one check a test, whatever its message holds, and one more where
+// the run went wrong, naming the test it was in.
+TEST(SelfTestSuiteResults, EachRecordedTestIsOneCheckAndARunThatWentWrongIsNamed) {
+    struct Case {
+        std::vector<std::pair<std::wstring, std::wstring>> record;
+        DWORD exitCode;
+        std::vector<std::wstring> checks;
+    };
+    const std::vector<Case> cases = {
+        {{{L"A.Passes", L"ok"}, {L"A.Fails", L"FAIL: Expected: 1   Actual: 2"}, {L"B.Skips", L"skipped: no utility"},
+          {L"ended", L"yes"}},
+         1,
+         {L"windows-layer A.Passes: ok", L"windows-layer A.Fails: FAIL: Expected: 1   Actual: 2",
+          L"windows-layer B.Skips: skipped: no utility"}},
+        {{{L"A.Says", L"ok: windows-layer A.Says: FAIL: x"}, {L"B.Skips", L"skipped: FAIL: y"},
+          {L"C.Fails", L"FAIL: expected ok, was FAIL: z"}, {L"ended", L"yes"}},
+         1,
+         {L"windows-layer A.Says: ok: windows-layer A.Says: FAIL: x", L"windows-layer B.Skips: skipped: FAIL: y",
+          L"windows-layer C.Fails: FAIL: expected ok, was FAIL: z"}},
+        {{{L"A.Passes", L"ok"}, {L"running", L"B.Hangs"}},
+         STILL_ACTIVE,
+         {L"windows-layer A.Passes: ok", L"windows-layer: FAIL: the suite did not end within ten minutes, in B.Hangs"}},
+        {{{L"A.Passes", L"ok"}, {L"running", L"B.Dies"}},
+         0xC0000005,
+         {L"windows-layer A.Passes: ok",
+          L"windows-layer: FAIL: the suite stopped with status 3221225477 after 1 tests, in B.Dies"}},
+        {{{L"A.Passes", L"ok"}},
+         0,
+         {L"windows-layer A.Passes: ok",
+          L"windows-layer: FAIL: the suite stopped with status 0 after 1 tests, before its end"}},
+        {{}, 0, {L"windows-layer: FAIL: the suite ended with status 0 and wrote no results"}},
+        {{{L"ended", L"yes"}}, 0, {L"windows-layer: FAIL: the suite ended with status 0 after 0 tests"}},
+        {{{L"A.Passes", L"ok"}, {L"ended", L"yes"}},
+         1,
+         {L"windows-layer A.Passes: ok", L"windows-layer: FAIL: the suite ended with status 1 after 1 tests"}},
+        {{{L"A.Passes", L"passed"}, {L"ended", L"yes"}},
+         1,
+         {L"windows-layer A.Passes: FAIL: recorded as \"passed\", expected ok, FAIL or skipped"}},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        Report report(false, false);
+        for (const SuiteCheck& check : SuiteChecks(cases[i].record, cases[i].exitCode)) {
+            report.Check(check.name, check.result, check.detail);
+        }
+        const std::wstring path = ScratchRoot() + L"\\report.txt";
+        ASSERT_TRUE(report.WriteTo(path));
+        std::vector<std::wstring> lines = test::Lines(test::ReadUtf8(path));
+        EXPECT_EQ(lines, cases[i].checks) << "case " << i;
+    }
+    RemoveScratch();
 }
 
 // The block's NAME=value strings, in order.
