@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Authenticode signing of the Windows programs with osslsigncode, shared by
 # scripts/package and its test. Source it after common.sh; do not run it.
 #

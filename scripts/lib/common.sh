@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts: one-line steps, loud failures, and installing what is
 # missing from Debian's or Ubuntu's packages. Source it; do not run it.
 
@@ -30,20 +31,26 @@ fi
 # Everything the builds and tests need. wine32 is left out on purpose: with
 # it installed the `wine` wrapper picks a 32-bit loader, which cannot run on
 # kernels without 32-bit support.
+# shellcheck disable=SC2034  # used by the scripts that source this file
 FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletest
     python3-pefile osslsigncode openssl zip)
 # debootstrap makes the Debian 13 root whose Wine runs the 32-bit programs.
+# shellcheck disable=SC2034  # used by the scripts that source this file
 FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick debootstrap)
 # Node.js runs the checker of the GitHub workflows (ensure_workflow_validator);
-# python3-yaml reads their steps for the checks that run them here.
-FLASHGATE_CHECK_PACKAGES=(nodejs python3-yaml)
+# python3-yaml reads their steps for the checks that run them here; every
+# shell script of the tree goes through shellcheck (scripts.shellcheck).
+# shellcheck disable=SC2034  # used by the scripts that source this file
+FLASHGATE_CHECK_PACKAGES=(nodejs python3-yaml shellcheck)
 FLASHGATE_ACTION_VALIDATOR_VERSION=0.6.0
 
 # Made once per machine, in the user cache: the Debian 13 root whose Wine runs
 # 32-bit programs (scripts/lib/wow64-root), and a fresh Wine prefix per
 # architecture and Wine, which every suite gets a copy of (scripts/lib/wine-run).
 FLASHGATE_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/flashgate"
+# shellcheck disable=SC2034  # used by the scripts that source this file
 FLASHGATE_PREFIXES="$FLASHGATE_CACHE/prefixes"
+# shellcheck disable=SC2034  # used by the scripts that source this file
 FLASHGATE_PREFIX_RECIPE=3  # raise when what a fresh prefix gets changes
 
 step() { printf '==> %s\n' "$*"; }

@@ -2,6 +2,7 @@
 # Shared by the end-to-end tests: the suite's display, and one run of the
 # self-test under Wine against a board. Source it after setting
 # display_env and build; status 77 where this architecture cannot run here.
+: "${display_env:?set display_env before sourcing suite.sh}" "${build:?set build before sourcing suite.sh}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # shellcheck source=scripts/lib/common.sh
 source "$root/scripts/lib/common.sh"
@@ -29,6 +30,7 @@ run_selftest() {
     *) runner=("$root/scripts/lib/with-board" "$board") ;;
     esac
     status=0
+    # shellcheck disable=SC2034  # status is read by the scripts that source this file
     output="$("${runner[@]}" "$root/scripts/lib/wine-run" "$kit/flashgate-selftest.exe" "$@")" || status=$?
     output="${output//$'\r'/}"
     printf '%s\n' "$output"

@@ -14,9 +14,12 @@ build_copy() {
     mkdir -p "$copy"
     # The working tree as it is, less what builds and packaging leave in it.
     tar -C "$source_dir" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
-    (cd "$copy" && cmake --preset "$preset") >"$copy.log" 2>&1 \
-        && cmake --build "$copy/build/$preset" --target flashgate >>"$copy.log" 2>&1 \
-        || { cat "$copy.log"; echo "error: building $preset in $copy failed" >&2; exit 1; }
+    if ! (cd "$copy" && cmake --preset "$preset") >"$copy.log" 2>&1 \
+        || ! cmake --build "$copy/build/$preset" --target flashgate >>"$copy.log" 2>&1; then
+        cat "$copy.log"
+        echo "error: building $preset in $copy failed" >&2
+        exit 1
+    fi
 }
 
 first="$scratch/one/flashgate"

@@ -6,7 +6,9 @@
 #   signing.sh SOURCE_DIR EXE ARCH VERSION PYTHON
 set -euo pipefail
 source_dir="$1" exe="$2" arch="$3" version="$4" python="$5"
+# shellcheck source=scripts/lib/common.sh
 source "$source_dir/scripts/lib/common.sh"
+# shellcheck source=scripts/lib/authenticode.sh
 source "$source_dir/scripts/lib/authenticode.sh"
 command -v openssl >/dev/null || die "openssl is missing: install it (scripts/test does this)"
 
