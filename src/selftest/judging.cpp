@@ -58,11 +58,13 @@ const wchar_t* Means(Dismissal how) {
 }
 
 // Why a program that has not ended was stopped.
-std::wstring Unended(const Seen& seen, Dismissal dismissal, unsigned long limitSeconds) {
+std::wstring Unended(const Seen& seen, const Scenario& scenario, unsigned long limitSeconds) {
+    const Dismissal dismissal = scenario.dismissal;
     if (seen.unseenNotices > 0) {
         return L"notices shown: " + std::to_wstring(seen.unseenNotices) +
-               L" on a window station no one can see, expected 0: no one could dismiss it, and flashgate.exe would "
-               L"wait on it for ever";
+               (scenario.start == Start::Hidden ? L" though flashgate.exe was started hidden"
+                                                : L" on a window station no one can see") +
+               L", expected 0: no one could dismiss it, and flashgate.exe would wait on it for ever";
     }
     if (seen.noOkButton) {
         return L"buttons " + Quoted(seen.notice.buttons) + L", expected \"OK\": no OK button to dismiss the notice by";
@@ -90,6 +92,10 @@ std::wstring Field(const Record& record, const wchar_t* key) {
 // started, and the stand-in's own record. A start that the program hands to
 // a process outside its job (on Windows, WMI or the Task Scheduler would do)
 // is seen only by the second.
+// The consent checks' start: the plain one, of the stand-in in the program's
+// own folder.
+constexpr Scenario kConsentScenario{L"elevation", Scenario::For::Admit, kOwn, Dismissal::Ok, L"the consent prompt"};
+
 std::wstring StartedSeen(const Seen& seen, const Record& record) {
     return L"programs started: " + std::to_wstring(seen.started) +
            (seen.startedNames.empty() ? L"" : L" (" + seen.startedNames + L")") +
@@ -100,6 +106,13 @@ std::wstring Folder(unsigned standIn) {
     return standIn & kOwn ? L"its own" : standIn & kCurrent ? L"the current" : L"the PATH";
 }
 
+// How flashgate.exe was started, where that is not the plain way.
+std::wstring Started(Start start) {
+    return start == Start::Hidden      ? L", though flashgate.exe was started hidden"
+           : start == Start::Minimised ? L", though flashgate.exe was started minimised"
+                                       : L"";
+}
+
 // A notice board: one notice as README shows it, met as planned, or none
 // where no one could see it; the notice's exit status. Returns what an ok
 // line says.
@@ -107,7 +120,9 @@ std::wstring JudgeNotice(const ScenarioRun& run, Findings& findings) {
     const Seen& seen = run.seen;
     const NoticeExpected& notice =
         run.outcome == Outcome::AdministratorNotice ? kAdministratorNotice : kWrongModelNotice;
-    const bool shown = run.visible && run.scenario->dismissal != Dismissal::Unseen;
+    const Scenario& scenario = *run.scenario;
+    const bool hidden = scenario.start == Start::Hidden;
+    const bool shown = run.visible && scenario.dismissal != Dismissal::Unseen && !hidden;
     findings.Same(L"exit status", seen.exitCode, notice.exit);
     findings.Same(L"notices shown:", seen.notices, shown ? 1 : 0);
     if (shown && seen.notices > 0) {
@@ -117,12 +132,20 @@ std::wstring JudgeNotice(const ScenarioRun& run, Findings& findings) {
         findings.Same(L"icon", seen.notice.icon, L"exclamation");
         findings.Expect(seen.notice.held, L"flashgate.exe did not wait on its notice, expected it to");
     }
+    // Windows shows a program's first window in the show state its starter
+    // asked for, so that a minimised start's notice is a taskbar button; Wine
+    // shows it as it would any other.
+    const std::wstring minimised =
+        scenario.start != Start::Minimised ? L""
+        : seen.notice.minimised            ? L", which Windows showed minimised, as a taskbar button"
+                                           : L", which Windows showed normally, not minimised";
     const std::wstring met =
-        shown ? notice.name + std::wstring(L", dismissed by ") + Means(run.scenario->dismissal) +
+        shown ? notice.name + minimised + L", dismissed by " + Means(scenario.dismissal) +
                     (seen.okByCommand ? L" (its click did not take, as where the notice is not the active window: by "
                                         L"the command the button sends)"
                                       : L"")
-              : L"no notice where no one could see one";
+        : hidden ? L"no notice where flashgate.exe was started hidden"
+                 : L"no notice where no one could see one";
     return met + L"; exit status " + std::to_wstring(notice.exit);
 }
 
@@ -151,7 +174,7 @@ std::wstring JudgeStart(const ScenarioRun& run, Findings& findings) {
                                           L", expected " + Quoted(run.expectedFrom));
     return L"WinPhlash.exe started from " + Folder(run.scenario->standIn) + L" folder, shown normally, not waited for" +
            (run.scenario->dismissal == Dismissal::Unseen ? L", on a window station no one can see" : L"") +
-           L"; exit status 0";
+           Started(run.scenario->start) + L"; exit status 0";
 }
 
 }  // namespace
@@ -174,7 +197,7 @@ Judgement Judge(const ScenarioRun& run) {
         return {Report::Result::Failed, run.seen.error};
     }
     if (!run.seen.ended) {
-        return {Report::Result::Failed, Unended(run.seen, run.scenario->dismissal, run.limitSeconds)};
+        return {Report::Result::Failed, Unended(run.seen, *run.scenario, run.limitSeconds)};
     }
     Findings findings;
     findings.Same(L"windows other than notices:", run.seen.otherWindows, 0);
@@ -194,13 +217,16 @@ Judgement Judge(const ScenarioRun& run) {
 Judgement JudgeElevation(const ElevationRun& run) {
     Findings findings;
     if (!run.seen.error.empty() || !run.seen.ended) {
-        findings.Expect(false, run.seen.error.empty() ? Unended(run.seen, Dismissal::Ok, run.limitSeconds)
+        findings.Expect(false, run.seen.error.empty() ? Unended(run.seen, kConsentScenario, run.limitSeconds)
                                                       : run.seen.error);
     } else if (run.accept) {
         findings.Same(L"exit status", run.seen.exitCode, kStarted);
         findings.Same(L"WinPhlash.exe ran elevated:", run.record.empty() ? L"not started" : Field(run.record, L"elevated"),
                       L"yes");
         findings.Expect(run.fromOwnFolder, L"WinPhlash.exe did not start from the program's own folder, expected it to");
+        findings.Expect(run.inCurrentFolder, L"WinPhlash.exe ran in " + Quoted(Field(run.record, L"current")) +
+                                                 L", expected flashgate.exe's current folder " +
+                                                 Quoted(run.expectedCurrent));
     } else {
         findings.Same(L"exit status", run.seen.exitCode, kNotStarted);
         findings.Expect(run.record.empty(), L"WinPhlash.exe was started, expected nothing to be once declined");
@@ -208,6 +234,36 @@ Judgement JudgeElevation(const ElevationRun& run) {
     findings.Same(L"notices shown:", run.seen.notices, 0);
     return findings.Conclude(run.accept ? L"consent given, WinPhlash.exe ran elevated; exit status 0"
                                         : L"consent declined, nothing more shown; exit status 3");
+}
+
+Signing::SmartAppControl SmartAppControlFromPolicy(bool present, unsigned long state) {
+    // 0 off, 1 on (enforcing), 2 evaluating; Windows without Smart App
+    // Control has no such value, and a value it does not document says nothing.
+    switch (present ? state : 3) {
+    case 0: return Signing::SmartAppControl::Off;
+    case 1: return Signing::SmartAppControl::On;
+    case 2: return Signing::SmartAppControl::Evaluation;
+    default: return Signing::SmartAppControl::NotReported;
+    }
+}
+
+std::wstring DescribeSigning(const Signing& signing) {
+    using Signature = Signing::Signature;
+    using SmartAppControl = Signing::SmartAppControl;
+    const std::wstring refused = L": Windows 11 with Smart App Control on refuses it, however it is started";
+    const std::wstring signature =
+        signing.signature == Signature::Trusted ? L"flashgate.exe is signed, and Windows trusts the signature"
+        : signing.signature == Signature::None  ? L"flashgate.exe is not signed" + refused
+                                                : L"flashgate.exe is signed, but Windows does not trust the signature "
+                                                  L"(error 0x" +
+                                                      Hex(static_cast<unsigned long>(signing.error) & 0xFFFFFFFFu) +
+                                                      L")" + refused;
+    const wchar_t* control = signing.smartAppControl == SmartAppControl::On    ? L"on"
+                             : signing.smartAppControl == SmartAppControl::Off ? L"off"
+                             : signing.smartAppControl == SmartAppControl::Evaluation
+                                 ? L"evaluating this Windows (it may turn itself on)"
+                                 : L"not reported by this Windows";
+    return signature + L"; Smart App Control: " + control;
 }
 
 }  // namespace flashgate::selftest

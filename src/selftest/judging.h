@@ -21,6 +21,14 @@ enum class Dismissal {
     Unseen,  // started on a window station no one can see, as a service is
 };
 
+// How flashgate.exe is started: as a double-click starts it, or with the show
+// state a script, a shortcut or a deployment tool may ask for.
+enum class Start {
+    Plain,      // no show state asked for
+    Hidden,     // STARTF_USESHOWWINDOW with SW_HIDE
+    Minimised,  // STARTF_USESHOWWINDOW with SW_SHOWMINNOACTIVE
+};
+
 enum StandInFolders : unsigned { kNowhere = 0, kOwn = 1, kCurrent = 2, kOnPath = 4 };
 
 struct Scenario {
@@ -29,6 +37,7 @@ struct Scenario {
     unsigned standIn;  // StandInFolders
     Dismissal dismissal;
     const wchar_t* about;
+    Start start = Start::Plain;
 };
 
 inline constexpr Scenario kScenarios[] = {
@@ -43,11 +52,18 @@ inline constexpr Scenario kScenarios[] = {
     {L"nowhere", Scenario::For::Admit, kNowhere, Dismissal::Ok, L"no WinPhlash.exe anywhere: nothing shown"},
     {L"unseen", Scenario::For::EveryBoard, kOwn, Dismissal::Unseen,
      L"started on a window station no one can see: no notice"},
+    {L"hidden-start", Scenario::For::EveryBoard, kOwn, Dismissal::Ok,
+     L"started hidden, as a script or a deployment tool may: no notice, and WinPhlash.exe shown normally",
+     Start::Hidden},
+    {L"minimised-start", Scenario::For::EveryBoard, kOwn, Dismissal::Ok,
+     L"started minimised, as a shortcut may: the notice all the same, and WinPhlash.exe shown normally",
+     Start::Minimised},
 };
 
 struct NoticeSeen {
     std::wstring title, text, buttons, icon;
-    bool held = false;  // the program kept running, waiting on it, while it was up
+    bool held = false;       // the program kept running, waiting on it, while it was up
+    bool minimised = false;  // it came up minimised, a taskbar button
 };
 
 // What a meeting with the program saw.
@@ -60,7 +76,7 @@ struct Seen {
     bool dismissed = true;       // every notice went when it was dismissed
     bool okByCommand = false;    // OK's click did not take, the command it sends did
     bool noOkButton = false;     // a notice to be dismissed by OK had none
-    unsigned unseenNotices = 0;  // notices on the window station no one can see
+    unsigned unseenNotices = 0;  // notices no one could see: on the station no one can see, or kept hidden
     unsigned otherWindows = 0;   // visible windows of the program that are not notices
     unsigned started = 0;        // processes the program started, directly or not
     std::wstring startedNames;   // the file names of those seen running, for a person to read
@@ -96,14 +112,32 @@ std::wstring NotForThisBoard(const Scenario& scenario, Outcome outcome);
 Judgement Judge(const ScenarioRun& run);
 
 // The consent checks, which a person answers: whether the elevated stand-in
-// ran (accepted) or nothing ran (declined).
+// ran (accepted), in the program's current folder, or nothing ran (declined).
 struct ElevationRun {
     bool accept = true;
     Seen seen;
     Record record;
-    bool fromOwnFolder = false;  // the record's path is the program's own folder's WinPhlash.exe
+    bool fromOwnFolder = false;    // the record's path is the program's own folder's WinPhlash.exe
+    bool inCurrentFolder = false;  // the record's current folder is the program's
+    std::wstring expectedCurrent;  // the program's current folder
     unsigned long limitSeconds = 120;
 };
 Judgement JudgeElevation(const ElevationRun& run);
+
+// What Windows says of flashgate.exe's Authenticode signature, and of Smart
+// App Control, which on Windows 11 refuses a program without a signature it
+// trusts, however it is started, with no exception for one program.
+struct Signing {
+    enum class Signature { Trusted, None, Untrusted } signature = Signature::None;
+    long error = 0;  // WinVerifyTrust's answer, where not trusted
+    enum class SmartAppControl { NotReported, Off, On, Evaluation } smartAppControl = SmartAppControl::NotReported;
+};
+
+// Smart App Control's state from the registry value Microsoft documents for
+// it, VerifiedAndReputablePolicyState, where there is one.
+Signing::SmartAppControl SmartAppControlFromPolicy(bool present, unsigned long state);
+
+// The report head's line about it.
+std::wstring DescribeSigning(const Signing& signing);
 
 }  // namespace flashgate::selftest

@@ -30,6 +30,10 @@ Seen Meet(const MeetingPlan& plan) {
     std::wstring environment = plan.environment;
     start.environment = environment.data();
     start.creationFlags = plan.watching.creationFlags;
+    if (plan.start != Start::Plain) {
+        start.startup.dwFlags = STARTF_USESHOWWINDOW;
+        start.startup.wShowWindow = plan.start == Start::Hidden ? SW_HIDE : SW_SHOWMINNOACTIVE;
+    }
     std::wstring desktop;
     HDESK unseenDesktop = nullptr;
     if (plan.dismissal == Dismissal::Unseen) {
@@ -82,6 +86,16 @@ Seen Meet(const MeetingPlan& plan) {
                 notice = window;
             }
         }
+        // Started hidden, the program's notice is hidden with it: one that
+        // Windows keeps hidden is a notice all the same.
+        if (plan.start == Start::Hidden) {
+            for (HWND window : WindowsOf(gate.program.id(), nullptr, nullptr, Shown::OrNot)) {
+                seen.unseenNotices += ClassOf(window) == L"#32770" ? 1U : 0U;
+            }
+            if (seen.unseenNotices > 0) {
+                break;
+            }
+        }
         // No one can dismiss a notice there, and the program would wait on it for ever.
         if (unseenDesktop != nullptr) {
             for (HWND window : WindowsOf(gate.program.id(), nullptr, unseenDesktop)) {
@@ -100,6 +114,7 @@ Seen Meet(const MeetingPlan& plan) {
         }
         if (++seen.notices == 1) {
             seen.notice = DescribeNotice(notice, gate.program.id());
+            seen.notice.minimised = IsIconic(notice) != FALSE;
             seen.notice.held = Holds(program, notice);
             if (!plan.pictureBase.empty()) {
                 HoldForPicture(notice, plan.pictureBase);

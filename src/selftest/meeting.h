@@ -18,6 +18,7 @@ struct MeetingPlan {
     std::wstring currentFolder;
     std::wstring environment;  // a block of NAME=value strings, as CreateProcessW takes it
     Dismissal dismissal = Dismissal::Ok;
+    Start start = Start::Plain;
     const UnseenStation* unseen = nullptr;  // where the dismissal is Unseen
     std::wstring standInRecord;  // the file a started stand-in writes
     std::wstring holdFile;       // exists while the program runs, so that a started stand-in lives on

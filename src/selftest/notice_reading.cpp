@@ -59,19 +59,20 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
-std::vector<HWND> WindowsOf(DWORD processId, HWND parent, HDESK desktop) {
+std::vector<HWND> WindowsOf(DWORD processId, HWND parent, HDESK desktop, Shown shown) {
     struct Search {
         DWORD owner;
         bool byStyle;
+        bool hiddenToo;
         std::vector<HWND> found;
-    } search{processId, desktop != nullptr, {}};
+    } search{processId, desktop != nullptr, shown == Shown::OrNot, {}};
     const WNDENUMPROC collect = [](HWND window, LPARAM context) -> BOOL CALLBACK {
         Search& seen = *reinterpret_cast<Search*>(context);
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
         const bool visible =
             seen.byStyle ? (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0 : IsWindowVisible(window) != FALSE;
-        if (process == seen.owner && visible) {
+        if (process == seen.owner && (visible || seen.hiddenToo)) {
             seen.found.push_back(window);
         }
         return TRUE;

@@ -14,11 +14,13 @@ namespace flashgate::selftest {
 // The window class, "#32770" for a message box.
 std::wstring ClassOf(HWND window);
 
+enum class Shown { Only, OrNot };
+
 // The visible top-level windows of a process on this thread's desktop, or on
-// `desktop`, or the visible child windows of `parent`. A window on another
-// window station's desktop is visible by its own style: the desktop it is on
-// is not.
-std::vector<HWND> WindowsOf(DWORD processId, HWND parent = nullptr, HDESK desktop = nullptr);
+// `desktop`, or the visible child windows of `parent`; with Shown::OrNot the
+// hidden ones too. A window on another window station's desktop is visible
+// by its own style: the desktop it is on is not.
+std::vector<HWND> WindowsOf(DWORD processId, HWND parent = nullptr, HDESK desktop = nullptr, Shown shown = Shown::Only);
 
 // The notice's title, text, buttons and icon.
 NoticeSeen DescribeNotice(HWND notice, DWORD processId);

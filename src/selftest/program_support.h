@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <utility>
@@ -14,11 +13,6 @@
 #include "handles.h"
 
 namespace flashgate::test {
-
-inline std::wstring Environment(const wchar_t* name) {
-    const wchar_t* value = _wgetenv(name);
-    return value != nullptr ? value : L"";
-}
 
 inline std::string Utf8(const std::wstring& text) {
     std::string bytes(text.size() * 3, '\0');
@@ -99,6 +93,16 @@ inline std::map<std::wstring, std::wstring> ReadRecord(const std::wstring& path)
         values[key] = std::move(value);
     }
     return values;
+}
+
+// What a stand-in flash utility is to do, written beside it for it to read:
+// the file it writes its record to, and the one it lives on for as long as
+// it exists. Beside it, not in its environment: Windows' elevation service
+// starts an elevated one with the user's own environment, not its starter's.
+inline constexpr wchar_t kStandInOrders[] = L"flashgate-standin.txt";
+
+inline bool TellStandIn(const std::wstring& folder, const std::wstring& record, const std::wstring& hold = L"") {
+    return WriteUtf8(folder + L"\\" + kStandInOrders, L"record=" + record + L"\nhold=" + hold + L"\n");
 }
 
 // Whether this process runs with an elevated (administrator) token; `known`

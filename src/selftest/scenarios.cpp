@@ -36,7 +36,8 @@ struct Layout {
         for (const auto& [bit, where] : {std::pair{kOwn, &own}, {kCurrent, &current}, {kOnPath, &onPath}}) {
             if (standInFolders & bit) {
                 standIns.push_back(*where + L"\\WinPhlash.exe");
-                copied = copied && CopyFileW(standIn.c_str(), standIns.back().c_str(), TRUE);
+                copied = copied && CopyFileW(standIn.c_str(), standIns.back().c_str(), TRUE) &&
+                         test::TellStandIn(*where, record, hold);
             }
         }
     }
@@ -44,7 +45,7 @@ struct Layout {
     Layout(const Layout&) = delete;
     Layout& operator=(const Layout&) = delete;
 
-    std::wstring Path() const { return SystemPath() + L";" + onPath; }
+    std::wstring Path() const { return test::SystemPath() + L";" + onPath; }
 
     // A WinPhlash.exe that a start from the program, on the folders and PATH
     // the plan gives it, could reach and that is not a stand-in put here, or
@@ -59,14 +60,13 @@ struct Layout {
         return (standInFolders & kOwn ? own : standInFolders & kCurrent ? current : onPath) + L"\\WinPhlash.exe";
     }
 
-    MeetingPlan Plan(Dismissal dismissal, const ScenarioSetting& setting) const {
+    MeetingPlan Plan(Dismissal dismissal, Start start, const ScenarioSetting& setting) const {
         MeetingPlan plan;
         plan.program = program;
         plan.currentFolder = current;
-        plan.environment = EnvironmentBlock({{L"PATH", Path()}, {L"FLASHGATE_STANDIN_RECORD", record},
-                                             {L"FLASHGATE_STANDIN_HOLD", hold}},
-                                            {L"NoDefaultCurrentDirectoryInExePath"});
+        plan.environment = EnvironmentBlock({{L"PATH", Path()}}, {L"NoDefaultCurrentDirectoryInExePath"});
         plan.dismissal = dismissal;
+        plan.start = start;
         plan.unseen = setting.unseen;
         plan.standInRecord = record;
         plan.holdFile = hold;
@@ -108,7 +108,7 @@ void RunScenario(const Scenario& scenario, const ScenarioSetting& setting, Repor
                      L"cannot lay out " + layout.folder + L": error " + std::to_wstring(GetLastError()));
         return;
     }
-    MeetingPlan plan = layout.Plan(scenario.dismissal, setting);
+    MeetingPlan plan = layout.Plan(scenario.dismissal, scenario.start, setting);
     plan.pictureBase = setting.pictureBase;
     ScenarioRun run;
     run.scenario = &scenario;
@@ -150,7 +150,7 @@ void RunElevationScenario(bool accept, const ScenarioSetting& setting, Report& r
     report.Line(std::wstring(L"Windows now asks whether WinPhlash.exe (the self-test's stand-in, which changes "
                              L"nothing) may make changes: answer ") +
                 (accept ? L"Yes." : L"No."));
-    MeetingPlan plan = layout.Plan(Dismissal::Ok, setting);
+    MeetingPlan plan = layout.Plan(Dismissal::Ok, Start::Plain, setting);
     plan.programLimitMs = 120000;
     ElevationRun run;
     run.accept = accept;
@@ -167,6 +167,9 @@ void RunElevationScenario(bool accept, const ScenarioSetting& setting, Report& r
     }
     run.record = test::ReadRecord(layout.record);
     run.fromOwnFolder = SameFile(StartedFrom(run.record), layout.Expected(kOwn));
+    const auto current = run.record.find(L"current");
+    run.expectedCurrent = layout.current;
+    run.inCurrentFolder = current != run.record.end() && SameFile(current->second, layout.current);
     const Judgement judged = JudgeElevation(run);
     report.Check(name, judged.result, judged.detail);
 }

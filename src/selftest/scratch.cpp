@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "selftest/handles.h"
-#include "selftest/search_order.h"
 
 namespace flashgate::selftest {
 
@@ -67,9 +66,10 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
     BY_HANDLE_FILE_INFORMATION info[2]{};
     const std::wstring* paths[2] = {&a, &b};
     for (int i = 0; i < 2; ++i) {
+        // FILE_FLAG_BACKUP_SEMANTICS: a folder is opened too.
         const test::UniqueFile file(CreateFileW(paths[i]->c_str(), FILE_READ_ATTRIBUTES,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!file || !GetFileInformationByHandle(file.get(), &info[i])) {
             return false;
         }
@@ -122,7 +122,5 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wst
     block += L'\0';
     return block;
 }
-
-std::wstring SystemPath() { return test::SystemFolder() + L";" + test::WindowsFolder(); }
 
 }  // namespace flashgate::selftest

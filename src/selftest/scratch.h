@@ -1,5 +1,5 @@
-// The self-test's temporary folders, and the environment the programs it
-// starts get.
+// The self-test's temporary folders, file identity, and the environment the
+// programs it starts get.
 #pragma once
 
 #include <string>
@@ -17,6 +17,7 @@ void RemoveScratch();
 // that is ending gets a few tries.
 bool RemoveTree(const std::wstring& folder);
 
+// Whether two paths name one file, or one folder.
 bool SameFile(const std::wstring& a, const std::wstring& b);
 
 std::wstring FolderOf(const std::wstring& path);
@@ -26,9 +27,5 @@ std::wstring ThisProgram();
 // block for CreateProcessW, sorted by name as Windows keeps it.
 std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& set,
                               const std::vector<std::wstring>& removed);
-
-// The system folders alone: what the started programs get as PATH, so that a
-// flash utility on this machine's own PATH is out of their reach.
-std::wstring SystemPath();
 
 }  // namespace flashgate::selftest

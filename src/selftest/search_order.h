@@ -26,6 +26,11 @@ inline std::wstring WindowsFolder() {
     return std::wstring(folder, length < MAX_PATH ? length : 0);
 }
 
+// The system folders alone: what the programs the self-test starts get as
+// PATH, so that a flash utility on this machine's own PATH is out of their
+// reach.
+inline std::wstring SystemPath() { return SystemFolder() + L";" + WindowsFolder(); }
+
 // The folders in CreateProcessW's order: the starting program's own folder,
 // the current folder (unless left out), the 32-bit system folder, the 16-bit
 // system folder, the Windows folder, then each folder of `path`. A 32-bit

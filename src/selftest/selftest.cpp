@@ -14,6 +14,7 @@
 #include "selftest/report.h"
 #include "selftest/scenarios.h"
 #include "selftest/scratch.h"
+#include "selftest/signature.h"
 #include "selftest/unseen_station.h"
 #include "selftest/windows_layer.h"
 #include "selftest/wine_ways.h"
@@ -167,6 +168,7 @@ int wmain(int argc, wchar_t** argv) {
     report.Line(L"flashgate self-test, checking " + setting.program);
     report.Line(L"Windows:  " + WindowsDescription());
     report.Line(L"programs: " + ProgramArchitecture());
+    report.Line(L"signature: " + DescribeSigning(ReadSigning(setting.program)));
     std::wstring session;
     setting.visible = NoticesCanBeSeen(session);
     report.Line(L"session:  " + session +

@@ -4,6 +4,7 @@
 #include "selftest/job.h"
 #include "selftest/program_support.h"
 #include "selftest/scratch.h"
+#include "selftest/search_order.h"
 
 namespace flashgate::selftest {
 namespace {
@@ -21,7 +22,7 @@ std::wstring RunSuite(const std::wstring& program, const std::wstring& folder, c
     start.application = program;
     start.commandLine = L"\"" + program + L"\" " + arguments + L" --results \"" + results + L"\"";
     start.folder = folder.c_str();
-    std::wstring environment = EnvironmentBlock({{L"PATH", SystemPath()}}, {});
+    std::wstring environment = EnvironmentBlock({{L"PATH", test::SystemPath()}}, {});
     start.environment = environment.data();
     start.startup.dwFlags = STARTF_USESTDHANDLES;
     start.startup.hStdInput = start.startup.hStdOutput = start.startup.hStdError = nowhere.get();

@@ -102,6 +102,14 @@ int NoticeSwallowing(bool clicks) {
     return Notice();
 }
 
+// How this program was started: the flags and show state its starter gave.
+STARTUPINFOW OwnStart() {
+    STARTUPINFOW own{};
+    own.cb = sizeof own;
+    GetStartupInfoW(&own);
+    return own;
+}
+
 std::wstring CurrentFolder() {
     wchar_t folder[MAX_PATH] = L"";
     return std::wstring(folder, GetCurrentDirectoryW(MAX_PATH, folder));
@@ -149,7 +157,13 @@ const Fault kFaults[] = {
          Notice();
          return Notice();
      }},
-    {L"unseen-notice", [] { return Notice(); }},  // shown whatever the window station
+    {L"unseen-notice", [] { return Notice(); }},         // shown whatever the window station
+    {L"ignores-hidden-start", [] { return Notice(); }},  // shown however it was started
+    {L"hidden-when-minimised",  // any show state asked for taken for a hidden start
+     [] {
+         const STARTUPINFOW own = OwnStart();
+         return (own.dwFlags & STARTF_USESHOWWINDOW) != 0 && own.wShowWindow != SW_SHOWNORMAL ? 2 : Notice();
+     }},
     {L"own-window",
      [] {
          CreateWindowExW(0, L"STATIC", L"flashgate", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr,
@@ -223,6 +237,14 @@ const Fault kFaults[] = {
      [] {
          Start start;
          start.show = SW_HIDE;
+         return start.RunAndEnd();
+     }},
+    {L"inherits-show",  // the flash utility started in the show state this program was given
+     [] {
+         const STARTUPINFOW own = OwnStart();
+         Start start;
+         start.flags = own.dwFlags & STARTF_USESHOWWINDOW;
+         start.show = own.wShowWindow;
          return start.RunAndEnd();
      }},
     {L"no-show-flag",

@@ -30,40 +30,29 @@ bool EnterJob(bool breakawayOk) {
 // program where no desktop process comes up for it: this thread needs it
 // first and serves it until launch ends, so that the program's desktop is
 // there when it starts, as on Windows.
-struct Keeping {
-    HDESK desktop;
-    HANDLE ready;  // set once the thread is on the desktop and has made its window
-};
-
-DWORD WINAPI KeepDesktop(void* what) {
-    const Keeping keeping = *static_cast<const Keeping*>(what);
-    SetThreadDesktop(keeping.desktop);
+DWORD WINAPI KeepDesktop(void* desktop) {
+    SetThreadDesktop(static_cast<HDESK>(desktop));
     GetDesktopWindow();
-    SetEvent(keeping.ready);
     for (MSG message; GetMessageW(&message, nullptr, 0, 0) > 0;) {
         DispatchMessageW(&message);
     }
     return 0;
 }
 
-// A window station of our own, which is never visible, and its desktop.
+// A window station of our own, which is never visible, and its desktop,
+// both kept until launch ends, as the program started there is.
 bool MakeUnseenDesktop(std::wstring& name) {
     const HWINSTA visible = GetProcessWindowStation();
-    // Both live until launch ends, as the program started there does.
     const HWINSTA station = CreateWindowStationW(L"flashgate-launch-unseen", 0, WINSTA_ALL_ACCESS, nullptr);
     if (station == nullptr || !SetProcessWindowStation(station)) {
         return false;
     }
     const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    // SetThreadDesktop takes only a desktop of the process's own station:
-    // the keeper is made, and sets it, while the process is on the new one.
-    const flashgate::test::UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Keeping keeping{desktop, ready.get()};  // read by the thread before it sets `ready`
+    // SetThreadDesktop takes only a desktop of the process's own station: the
+    // keeper is on it before the process goes back to its own.
     const flashgate::test::UniqueHandle keeper(
-        desktop != nullptr && ready ? CreateThread(nullptr, 0, KeepDesktop, &keeping, 0, nullptr) : nullptr);
-    if (keeper) {
-        WaitForSingleObject(ready.get(), INFINITE);
-    }
+        desktop != nullptr ? CreateThread(nullptr, 0, KeepDesktop, desktop, 0, nullptr) : nullptr);
+    Sleep(500);  // for the thread to be on the desktop and have made its window
     SetProcessWindowStation(visible);
     name = L"flashgate-launch-unseen\\Default";
     return static_cast<bool>(keeper);

@@ -39,7 +39,7 @@ ScenarioRun Faultless(const std::wstring& scenario, Outcome outcome) {
     if (outcome != Outcome::Admit) {
         const bool administrator = outcome == Outcome::AdministratorNotice;
         run.seen.exitCode = administrator ? 1 : 2;
-        if (run.scenario->dismissal != Dismissal::Unseen) {
+        if (run.scenario->dismissal != Dismissal::Unseen && run.scenario->start != Start::Hidden) {
             run.seen.notices = 1;
             run.seen.notice = {administrator ? kAdministratorTitle : kWrongModelTitle,
                                administrator ? kAdministratorText : kWrongModelText, L"OK", L"exclamation", true};
@@ -129,6 +129,15 @@ const std::vector<FaultCase> kFaults = {
      },
      L"unseen: FAIL: notices shown: 1 on a window station no one can see, expected 0: no one could dismiss it, and "
      L"flashgate.exe would wait on it for ever"},
+    {"ignores-hidden-start", L"hidden-start", kWrongModel,
+     [](ScenarioRun& r) {
+         r.seen.ended = false;
+         r.seen.unseenNotices = 1;
+     },
+     L"hidden-start: FAIL: notices shown: 1 though flashgate.exe was started hidden, expected 0: no one could dismiss "
+     L"it, and flashgate.exe would wait on it for ever"},
+    {"hidden-when-minimised", L"minimised-start", kWrongModel, [](ScenarioRun& r) { r.seen.notices = 0; },
+     L"minimised-start: FAIL: notices shown: 0, expected 1"},
     {"own-window", L"notice-ok", kWrongModel, [](ScenarioRun& r) { r.seen.otherWindows = 1; },
      L"notice-ok: FAIL: windows other than notices: 1, expected 0"},
     {"notice-and-start", L"notice-ok", kWrongModel,
@@ -151,6 +160,14 @@ const std::vector<FaultCase> kFaults = {
     {"none", L"notice-ok", kWrongModel, [](ScenarioRun&) {},
      L"notice-ok: ok: the wrong-model notice, dismissed by its OK button; exit status 2"},
     {"none", L"unseen", kWrongModel, [](ScenarioRun&) {}, L"unseen: ok: no notice where no one could see one; exit status 2"},
+    {"none", L"hidden-start", kWrongModel, [](ScenarioRun&) {},
+     L"hidden-start: ok: no notice where flashgate.exe was started hidden; exit status 2"},
+    {"none", L"minimised-start", kWrongModel, [](ScenarioRun&) {},
+     L"minimised-start: ok: the wrong-model notice, which Windows showed normally, not minimised, dismissed by its OK "
+     L"button; exit status 2"},
+    {"none, on Windows", L"minimised-start", kWrongModel, [](ScenarioRun& r) { r.seen.notice.minimised = true; },
+     L"minimised-start: ok: the wrong-model notice, which Windows showed minimised, as a taskbar button, dismissed by "
+     L"its OK button; exit status 2"},
     {"none, on a session no one can see", L"notice-ok", kWrongModel, [](ScenarioRun& r) {
          r.visible = false;
          r.seen.notices = 0;
@@ -195,6 +212,16 @@ const std::vector<FaultCase> kFaults = {
      L"\"C:\\s\\own\\WinPhlash.exe\""},
     {"hidden", L"own", kAdmit, [](ScenarioRun& r) { r.record[L"show"] = L"0"; },
      L"own: FAIL: WinPhlash.exe's show state \"0\", expected \"1\""},
+    {"inherits-show", L"hidden-start", kAdmit, [](ScenarioRun& r) { r.record[L"show"] = L"0"; },
+     L"hidden-start: FAIL: WinPhlash.exe's show state \"0\", expected \"1\""},
+    {"inherits-show", L"minimised-start", kAdmit, [](ScenarioRun& r) { r.record[L"show"] = L"7"; },
+     L"minimised-start: FAIL: WinPhlash.exe's show state \"7\", expected \"1\""},
+    {"none", L"hidden-start", kAdmit, [](ScenarioRun&) {},
+     L"hidden-start: ok: WinPhlash.exe started from its own folder, shown normally, not waited for, though "
+     L"flashgate.exe was started hidden; exit status 0"},
+    {"none", L"minimised-start", kAdmit, [](ScenarioRun&) {},
+     L"minimised-start: ok: WinPhlash.exe started from its own folder, shown normally, not waited for, though "
+     L"flashgate.exe was started minimised; exit status 0"},
     {"no-show-flag", L"own", kAdmit, [](ScenarioRun& r) { r.record[L"flags"] = L"0"; },
      L"own: FAIL: STARTF_USESHOWWINDOW is not set, expected the show state to be passed"},
     {"waits", L"own", kAdmit,
@@ -249,9 +276,16 @@ TEST(SelfTestJudging, AScenarioRunsOnlyForTheBoardsItIsFor) {
 TEST(SelfTestJudging, TheConsentChecksHoldTheStandInsRecordToTheAnswer) {
     ElevationRun accepted;
     accepted.seen.ended = true;
-    accepted.record = {{L"elevated", L"yes"}, {L"path", L"C:\\s\\own\\WinPhlash.exe"}};
-    accepted.fromOwnFolder = true;
+    accepted.record = {{L"elevated", L"yes"}, {L"path", L"C:\\s\\own\\WinPhlash.exe"}, {L"current", L"C:\\s\\current"}};
+    accepted.fromOwnFolder = accepted.inCurrentFolder = true;
+    accepted.expectedCurrent = L"C:\\s\\current";
     EXPECT_EQ(JudgeElevation(accepted).detail, L"consent given, WinPhlash.exe ran elevated; exit status 0");
+    // Windows' elevation service starts it in System32 unless told the folder.
+    ElevationRun elsewhere = accepted;
+    elsewhere.record[L"current"] = L"C:\\Windows\\system32";
+    elsewhere.inCurrentFolder = false;
+    EXPECT_EQ(JudgeElevation(elsewhere).detail,
+              L"WinPhlash.exe ran in \"C:\\Windows\\system32\", expected flashgate.exe's current folder \"C:\\s\\current\"");
     ElevationRun unelevated = accepted;
     unelevated.record[L"elevated"] = L"no";
     EXPECT_EQ(JudgeElevation(unelevated).detail, L"WinPhlash.exe ran elevated: \"no\", expected \"yes\"");
@@ -260,10 +294,11 @@ TEST(SelfTestJudging, TheConsentChecksHoldTheStandInsRecordToTheAnswer) {
     EXPECT_EQ(JudgeElevation(withNotice).detail, L"notices shown: 1, expected 0");
     ElevationRun unstarted = accepted;
     unstarted.record.clear();
-    unstarted.fromOwnFolder = false;
+    unstarted.fromOwnFolder = unstarted.inCurrentFolder = false;
     EXPECT_EQ(JudgeElevation(unstarted).detail,
               L"WinPhlash.exe ran elevated: \"not started\", expected \"yes\"; WinPhlash.exe did not start from the "
-              L"program's own folder, expected it to");
+              L"program's own folder, expected it to; WinPhlash.exe ran in \"\", expected flashgate.exe's current "
+              L"folder \"C:\\s\\current\"");
 
     ElevationRun declined;
     declined.accept = false;
@@ -278,6 +313,31 @@ TEST(SelfTestJudging, TheConsentChecksHoldTheStandInsRecordToTheAnswer) {
     declined.seen.ended = false;
     EXPECT_EQ(JudgeElevation(declined).detail,
               L"flashgate.exe did not end within 120 s, expected it to end once it had decided");
+}
+
+// The report head's line on the signature: what Windows says of it, and of
+// Smart App Control, which refuses a program without a trusted one.
+TEST(SelfTestJudging, TheSignatureLineSaysWhatSmartAppControlWouldDo) {
+    using Signature = Signing::Signature;
+    using Control = Signing::SmartAppControl;
+    EXPECT_EQ(DescribeSigning({Signature::Trusted, 0, Control::On}),
+              L"flashgate.exe is signed, and Windows trusts the signature; Smart App Control: on");
+    EXPECT_EQ(DescribeSigning({Signature::None, static_cast<long>(0x800B0100), Control::Off}),
+              L"flashgate.exe is not signed: Windows 11 with Smart App Control on refuses it, however it is started; "
+              L"Smart App Control: off");
+    EXPECT_EQ(DescribeSigning({Signature::Untrusted, static_cast<long>(0x800B0109), Control::Evaluation}),
+              L"flashgate.exe is signed, but Windows does not trust the signature (error 0x800B0109): Windows 11 with "
+              L"Smart App Control on refuses it, however it is started; Smart App Control: evaluating this Windows (it "
+              L"may turn itself on)");
+    EXPECT_EQ(DescribeSigning({Signature::None, 0, Control::NotReported}),
+              L"flashgate.exe is not signed: Windows 11 with Smart App Control on refuses it, however it is started; "
+              L"Smart App Control: not reported by this Windows");
+
+    EXPECT_EQ(SmartAppControlFromPolicy(true, 0), Control::Off);
+    EXPECT_EQ(SmartAppControlFromPolicy(true, 1), Control::On);
+    EXPECT_EQ(SmartAppControlFromPolicy(true, 2), Control::Evaluation);
+    EXPECT_EQ(SmartAppControlFromPolicy(true, 3), Control::NotReported);
+    EXPECT_EQ(SmartAppControlFromPolicy(false, 1), Control::NotReported);
 }
 
 }  // namespace

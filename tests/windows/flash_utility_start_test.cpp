@@ -54,20 +54,19 @@ protected:
         fs::current_path(current_);
         savedPath_ = Variable(L"PATH");
         SetEnvironmentVariableW(L"PATH", (onPath_.wstring() + L";" + savedPath_).c_str());
-        SetEnvironmentVariableW(L"FLASHGATE_STANDIN_RECORD", record_.c_str());
     }
 
     void TearDown() override {
         fs::current_path(savedDirectory_);
         SetEnvironmentVariableW(L"PATH", savedPath_.c_str());
-        SetEnvironmentVariableW(L"FLASHGATE_STANDIN_RECORD", nullptr);
         Put({});
         fs::remove_all(scratch_);
     }
 
     // The stand-in that lies beside this suite, as `name` in each of
-    // `folders`, and nowhere else that this test put one. Fails where a file
-    // of that name is there already, which is not this test's to replace.
+    // `folders` with its orders beside it, and nowhere else that this test
+    // put one. Fails where a file of that name is there already, which is not
+    // this test's to replace.
     bool Put(const std::vector<fs::path>& folders, const std::wstring& name = L"WinPhlash.exe") {
         // A stand-in that is still ending holds its file for a moment.
         for (const fs::path& file : put_) {
@@ -75,6 +74,7 @@ protected:
             for (int tries = 0; !fs::remove(file, inUse) && inUse && tries < 100; ++tries) {
                 Sleep(50);
             }
+            fs::remove(file.parent_path() / test::kStandInOrders, inUse);
         }
         put_.clear();
         for (const fs::path& folder : folders) {
@@ -82,6 +82,9 @@ protected:
                 return false;
             }
             put_.push_back(folder / name);
+            if (!test::TellStandIn(folder.wstring(), record_.wstring())) {
+                return false;
+            }
         }
         return true;
     }

@@ -1,8 +1,8 @@
 // The self-test's own rules that only Windows can show, which every
 // end-to-end check rests on: how it reads the suite's results, the
 // environment it gives the programs it starts, where it looks
-// before it starts anything, what it counts as started, what it reads back
-// from its stand-in, what it leaves, and what it writes.
+// before it starts anything, what it counts as started, how its stand-in
+// learns what to do, what it leaves, and what it writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "selftest/job.h"
 #include "selftest/machine.h"
 #include "selftest/notice_icon.h"
+#include "selftest/notice_reading.h"
 #include "selftest/program_support.h"
 #include "selftest/report.h"
 #include "selftest/scratch.h"
@@ -147,14 +149,47 @@ TEST(SelfTestStartedPrograms, OnlyWineDesktopProcessIsNotTheProgramsDoing) {
     EXPECT_FALSE(IsWineDesktopProcess(windows + L"\\system32\\explorer.exe.exe"));
 }
 
-// A stand-in's record: its command line may hold "=", its file CR LF ends.
-TEST(SelfTestStandInRecord, KeysEndAtTheFirstEqualsSignAndLineEndsAreDropped) {
-    const std::wstring path = ScratchRoot() + L"\\record";
-    ASSERT_TRUE(test::WriteUtf8(path, L"show=1\r\ncommand_line=WinPhlash.exe /mode=\u00FC\r\nno value here\n"));
-    const auto record = test::ReadRecord(path);
-    EXPECT_EQ(record, (std::map<std::wstring, std::wstring>{{L"show", L"1"},
-                                                            {L"command_line", L"WinPhlash.exe /mode=\u00FC"}}));
-    EXPECT_TRUE(test::ReadRecord(path + L".none").empty());
+// Started hidden, a program's notice is one Windows keeps hidden: the self-
+// test finds such a window of a program's only when it asks for hidden ones.
+TEST(SelfTestWindows, AWindowNeverShownIsFoundOnlyAmongTheHiddenToo) {
+    const HWND hidden = CreateWindowExW(0, L"#32770", L"never shown", WS_POPUP | WS_CAPTION, 0, 0, 100, 100, nullptr,
+                                        nullptr, nullptr, nullptr);
+    ASSERT_NE(hidden, nullptr);
+    const auto found = [&](Shown shown) {
+        const std::vector<HWND> windows = WindowsOf(GetCurrentProcessId(), nullptr, nullptr, shown);
+        return std::find(windows.begin(), windows.end(), hidden) != windows.end();
+    };
+    EXPECT_FALSE(found(Shown::Only));
+    EXPECT_TRUE(found(Shown::OrNot));
+    EXPECT_EQ(ClassOf(hidden), L"#32770");
+    DestroyWindow(hidden);
+}
+
+// The stand-in learns what to do from the file beside it, not from its
+// environment, which Windows' elevation service does not pass on: started
+// with next to no environment, it writes its record where it was told, with
+// the folder it ran in. (Copied under its own name, which no flash utility has.)
+TEST(SelfTestStandIn, WithoutAnEnvironmentItWritesItsRecordWhereItWasTold) {
+    const std::wstring folder = ScratchRoot() + L"\\stand-in \u00FC", current = ScratchRoot() + L"\\current";
+    const std::wstring standIn = folder + L"\\flashgate-standin.exe", record = ScratchRoot() + L"\\record.txt";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(current.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW((FolderOf(ThisProgram()) + L"\\flashgate-standin.exe").c_str(), standIn.c_str(), TRUE));
+    ASSERT_TRUE(test::TellStandIn(folder, record));
+    std::wstring environment = L"SystemRoot=" + test::WindowsFolder() + std::wstring(2, L'\0');
+    test::ProgramStart start;
+    start.application = standIn;
+    start.commandLine = L"\"" + standIn + L"\"";
+    start.folder = current.c_str();
+    start.environment = environment.data();
+    const test::JobStart started = test::StartInJob(start);
+    ASSERT_TRUE(started.program) << "error " << started.error;
+    EXPECT_EQ(WaitForSingleObject(started.program.process(), 30000), WAIT_OBJECT_0);
+
+    const auto written = test::ReadRecord(record);
+    EXPECT_TRUE(SameFile(written.count(L"path") ? written.at(L"path") : L"", standIn));
+    EXPECT_TRUE(SameFile(written.count(L"current") ? written.at(L"current") : L"", current));
+    EXPECT_EQ(written.count(L"ended"), 0u);  // told of no hold file, it ended at once
     RemoveScratch();
 }
 

@@ -150,8 +150,6 @@ TEST(NoticeSession, OnlyAVisibleStationOutsideAnUnreachableSessionZeroCanShowANo
             }
         }
     }
-    WindowsSessions::station = WindowsSessions::Visible;
-    WindowsSessions::session = WindowsSessions::console = 1;
 }
 
 // Windows shows a program's first top-level window in the show state its
@@ -160,6 +158,8 @@ TEST(NoticeSession, OnlyAVisibleStationOutsideAnUnreachableSessionZeroCanShowANo
 // refuses; every other shows it, the minimised ones as a taskbar button,
 // which the user can click. Without the flag the state is not used at all.
 TEST(NoticeSession, OnlyAStartAskedForHiddenHidesTheNotice) {
+    WindowsSessions::station = WindowsSessions::Visible;
+    WindowsSessions::session = WindowsSessions::console = 1;
     for (const DWORD flags : {DWORD{0}, DWORD{STARTF_USESHOWWINDOW}, DWORD{STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES}}) {
         for (WORD show = 0; show <= 16; ++show) {
             WindowsSessions::startFlags = flags;
@@ -168,8 +168,6 @@ TEST(NoticeSession, OnlyAStartAskedForHiddenHidesTheNotice) {
             EXPECT_EQ(NoticeCanBeSeen(kStandInWindows), !hidden) << "flags " << flags << ", show state " << show;
         }
     }
-    WindowsSessions::startFlags = 0;
-    WindowsSessions::showState = SW_SHOWDEFAULT;
 }
 
 // GetModuleFileNameW as Windows has it for a path of `ProgramPath::text`:
