@@ -67,8 +67,8 @@ void UnseenStation::Fail(const wchar_t* what) {
 DWORD WINAPI UnseenStation::KeepDesktop(void* self) {
     UnseenStation& unseen = *static_cast<UnseenStation*>(self);
     // SetThreadDesktop takes only a desktop of the process's own window
-    // station: the process is on the unseen one for the call (its maker waits
-    // on `ready` meanwhile), and back on its own after.
+    // station: the process is on the unseen one until the desktop is there
+    // (its maker waits on `ready` meanwhile), and back on its own after.
     const HWINSTA visible = GetProcessWindowStation();
     if (!SetProcessWindowStation(unseen.station_.get())) {
         unseen.Fail(L"the keeper's SetProcessWindowStation");
@@ -76,14 +76,14 @@ DWORD WINAPI UnseenStation::KeepDesktop(void* self) {
         if (!SetThreadDesktop(unseen.desktop_.get())) {
             unseen.Fail(L"the keeper's SetThreadDesktop");
         }
+        // Where a desktop's process is slow to come up, Wine stops waiting
+        // for it and makes the window here: the wait for it, on the station
+        // it is for, which tells whether Wine starts one at all.
+        AwaitDesktop(20);
         if (!SetProcessWindowStation(visible)) {
             unseen.Fail(L"the keeper's SetProcessWindowStation back");
         }
     }
-    // Where the desktop's process is slow to come up, Wine stops waiting for
-    // it and makes the window here: wait for the process a while, or the
-    // program would start another one.
-    AwaitDesktop(20);
     SetEvent(unseen.ready_.get());
     const HANDLE stop = unseen.stop_.get();
     while (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
