@@ -88,14 +88,14 @@ std::wstring Field(const Record& record, const wchar_t* key) {
     return found != record.end() ? found->second : L"";
 }
 
-// What the program started, by two witnesses: the count of processes it
-// started, and the stand-in's own record. A start that the program hands to
-// a process outside its job (on Windows, WMI or the Task Scheduler would do)
-// is seen only by the second.
 // The consent checks' start: the plain one, of the stand-in in the program's
 // own folder.
 constexpr Scenario kConsentScenario{L"elevation", Scenario::For::Admit, kOwn, Dismissal::Ok, L"the consent prompt"};
 
+// What the program started, by two witnesses: the count of processes it
+// started, and the stand-in's own record. A start that the program hands to
+// a process outside its job (on Windows, WMI or the Task Scheduler would do)
+// is seen only by the second.
 std::wstring StartedSeen(const Seen& seen, const Record& record) {
     return L"programs started: " + std::to_wstring(seen.started) +
            (seen.startedNames.empty() ? L"" : L" (" + seen.startedNames + L")") +
