@@ -1,7 +1,6 @@
 // The unseen window station, its desktop and the thread that keeps it.
 #include "selftest/unseen_station.h"
 
-#include "selftest/wine_ways.h"
 
 namespace flashgate::selftest {
 namespace {
@@ -76,10 +75,9 @@ DWORD WINAPI UnseenStation::KeepDesktop(void* self) {
         if (!SetThreadDesktop(unseen.desktop_.get())) {
             unseen.Fail(L"the keeper's SetThreadDesktop");
         }
-        // Where a desktop's process is slow to come up, Wine stops waiting
-        // for it and makes the window here: the wait for it, on the station
-        // it is for, which tells whether Wine starts one at all.
-        AwaitDesktop(20);
+        // Wine makes a desktop's window when a thread first needs it, and on
+        // a station no one can see starts no process for it: this thread's.
+        GetDesktopWindow();
         if (!SetProcessWindowStation(visible)) {
             unseen.Fail(L"the keeper's SetProcessWindowStation back");
         }

@@ -28,7 +28,7 @@ struct WindowsShell {
     static inline std::wstring folder;  // the start's folder, as the call saw it
     // The request's window, as the call saw it: a window of this process's,
     // and not shown.
-    static inline bool ownWindow = false, windowShown = true;
+    static inline bool ownWindow = false, windowShown = true, toolWindow = false;
 
     static BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW* info) {
         asked = *info;
@@ -37,6 +37,7 @@ struct WindowsShell {
         GetWindowThreadProcessId(info->hwnd, &owner);
         ownWindow = IsWindow(info->hwnd) && owner == GetCurrentProcessId();
         windowShown = IsWindowVisible(info->hwnd) != FALSE;
+        toolWindow = (GetWindowLongW(info->hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
         if (fails) {
             errorBoxes += (info->fMask & SEE_MASK_FLAG_NO_UI) ? 0 : 1;
             SetLastError(ERROR_CANCELLED);
@@ -66,6 +67,7 @@ TEST(ShellStart, AsksForTheFileShownNormallyHereWithAWindowOfItsOwnAndWithoutAZo
     EXPECT_EQ(WindowsShell::folder, current);
     EXPECT_TRUE(WindowsShell::ownWindow);
     EXPECT_FALSE(WindowsShell::windowShown);
+    EXPECT_TRUE(WindowsShell::toolWindow);  // shown by anyone, it would still get no taskbar button
     EXPECT_FALSE(IsWindow(WindowsShell::asked.hwnd));
 }
 
