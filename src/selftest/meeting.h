@@ -10,6 +10,7 @@
 #include "selftest/judging.h"
 #include "selftest/process_tree.h"
 #include "selftest/unseen_station.h"
+#include "selftest/wine_ways.h"
 
 namespace flashgate::selftest {
 
@@ -23,7 +24,7 @@ struct MeetingPlan {
     std::wstring standInRecord;  // the file a started stand-in writes
     std::wstring holdFile;       // exists while the program runs, so that a started stand-in lives on
     std::wstring pictureBase;    // if set, the first notice waits for a picture (see HoldForPicture)
-    DWORD programLimitMs = 30000;  // from the start to the program's end
+    DWORD programLimitMs = 30000 * SlowerBy();  // from the start to the program's end
     Watching watching;
 };
 

@@ -21,6 +21,11 @@ std::wstring WineVersion() {
     return wine != nullptr ? std::wstring(wine, wine + lstrlenA(wine)) : L"";
 }
 
+unsigned SlowerBy() {
+    wchar_t emulated[2] = L"";
+    return GetEnvironmentVariableW(L"FLASHGATE_EMULATED", emulated, 2) == 1 && emulated[0] == L'1' ? 4 : 1;
+}
+
 void AwaitDesktop(int tries) {
     // On a slow machine Wine may stop waiting for the desktop's process before
     // it is up, and leave starting it to the next program that needs it.

@@ -13,6 +13,12 @@ namespace flashgate::selftest {
 // Wine's version where Wine stands in for Windows; empty on Windows.
 std::wstring WineVersion();
 
+// How many times longer a program takes to start and decide here than on
+// Windows: four in the project's emulated PC, where every instruction of
+// Wine and the program is emulated (its scripts set FLASHGATE_EMULATED
+// there), one anywhere else.
+unsigned SlowerBy();
+
 // Returns once this thread's desktop is there. Windows' desktops are there
 // before any program; Wine starts a desktop's process when a program first
 // needs it, and one started for flashgate.exe would count as something it
