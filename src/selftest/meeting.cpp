@@ -12,8 +12,10 @@ namespace flashgate::selftest {
 namespace {
 
 constexpr DWORD kPollMs = 50;
-constexpr DWORD kAfterStandInLimitMs = 10000;    // from the stand-in's start to the program's end
-constexpr DWORD kAfterDismissalLimitMs = 10000;  // from its last notice's going to the program's end
+// Limits for a program on Windows; the emulated PC gives it SlowerBy() times each.
+const DWORD kAfterStandInLimitMs = 10000 * SlowerBy();    // from the stand-in's start to the program's end
+const DWORD kAfterDismissalLimitMs = 10000 * SlowerBy();  // from its last notice's going to the program's end
+const DWORD kStandInRecordLimitMs = 10000 * SlowerBy();   // from the program's end to the stand-in's record
 
 bool Exists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -139,7 +141,7 @@ Seen Meet(const MeetingPlan& plan) {
     // A started stand-in writes its record as it starts: once that is there,
     // whatever is left of the program's doing is ended.
     DeleteFileW(plan.holdFile.c_str());
-    for (DWORD waited = 0; started.Running() > 0 && waited < 10000 && !Exists(plan.standInRecord); waited += kPollMs) {
+    for (DWORD waited = 0; started.Running() > 0 && waited < kStandInRecordLimitMs && !Exists(plan.standInRecord); waited += kPollMs) {
         Sleep(kPollMs);
     }
     TerminateProcess(program, 1);

@@ -11,7 +11,7 @@ namespace {
 constexpr DWORD kPollMs = 50;
 constexpr DWORD kHoldMs = 400;         // how long a notice is watched holding the program
 constexpr DWORD kClickLimitMs = 1000;  // for OK's click to take, before the command it sends is sent
-constexpr DWORD kDismissLimitMs = 5000;
+const DWORD kDismissLimitMs = 5000 * SlowerBy();
 
 // The window belongs to another process: WM_GETTEXT asks its own thread.
 std::wstring TextOf(HWND window) {
