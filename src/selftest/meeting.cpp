@@ -141,7 +141,8 @@ Seen Meet(const MeetingPlan& plan) {
     // A started stand-in writes its record as it starts: once that is there,
     // whatever is left of the program's doing is ended.
     DeleteFileW(plan.holdFile.c_str());
-    for (DWORD waited = 0; started.Running() > 0 && waited < kStandInRecordLimitMs && !Exists(plan.standInRecord); waited += kPollMs) {
+    for (DWORD waited = 0; started.Running() > 0 && waited < kStandInRecordLimitMs && !Exists(plan.standInRecord);
+         waited += kPollMs) {
         Sleep(kPollMs);
     }
     TerminateProcess(program, 1);

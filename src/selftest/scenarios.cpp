@@ -151,7 +151,7 @@ void RunElevationScenario(bool accept, const ScenarioSetting& setting, Report& r
                              L"nothing) may make changes: answer ") +
                 (accept ? L"Yes." : L"No."));
     MeetingPlan plan = layout.Plan(Dismissal::Ok, Start::Plain, setting);
-    plan.programLimitMs = 120000 * SlowerBy();  // for a person to answer
+    plan.programLimitMs = 120000;  // for a person to answer
     ElevationRun run;
     run.accept = accept;
     run.limitSeconds = plan.programLimitMs / 1000;

@@ -1,7 +1,6 @@
 // The unseen window station, its desktop and the thread that keeps it.
 #include "selftest/unseen_station.h"
 
-
 namespace flashgate::selftest {
 namespace {
 
