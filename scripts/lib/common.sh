@@ -34,9 +34,11 @@ fi
 # shellcheck disable=SC2034  # used by the scripts that source this file
 FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletest
     python3-pefile osslsigncode openssl zip)
-# debootstrap makes the Debian 13 root whose Wine runs the 32-bit programs.
+# debootstrap makes the Debian 13 root whose Wine runs the 32-bit programs,
+# and checks what it downloads with Debian's archive keys, which an Ubuntu
+# machine may lack.
 # shellcheck disable=SC2034  # used by the scripts that source this file
-FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick debootstrap)
+FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick debootstrap debian-archive-keyring)
 # Node.js runs the checker of the GitHub workflows (ensure_workflow_validator);
 # python3-yaml reads their steps for the checks that run them here; every
 # shell script of the tree goes through shellcheck (scripts.shellcheck).
