@@ -11,6 +11,7 @@
 
 #include "selftest/program_support.h"
 #include "selftest/search_order.h"
+#include "win/program_search.h"
 #include "win/windows_gate.h"
 
 namespace flashgate::win {
