@@ -76,9 +76,12 @@ struct JobStart {
     UniqueProcessInformation program;
     UniqueHandle job;
     DWORD error = ERROR_SUCCESS;  // CreateProcessW's, where nothing started
+    bool readied = false;         // `ready` succeeded
 };
 
-inline JobStart StartInJob(const ProgramStart& start, bool inJob = true) {
+// `ready`, if given, is called with the program's process id before it runs
+// an instruction of its own (AllowSetForegroundWindow, say).
+inline JobStart StartInJob(const ProgramStart& start, bool inJob = true, BOOL(WINAPI* ready)(DWORD) = nullptr) {
     JobStart result;
     SuspendedStart suspended = StartSuspended(start);
     if (!suspended.program) {
@@ -92,6 +95,7 @@ inline JobStart StartInJob(const ProgramStart& start, bool inJob = true) {
             result.job.reset();
         }
     }
+    result.readied = ready != nullptr && ready(result.program.id());
     ResumeThread(result.program.thread());
     result.program.CloseThread();
     return result;

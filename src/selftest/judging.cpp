@@ -62,8 +62,9 @@ std::wstring Unended(const Seen& seen, const Scenario& scenario, unsigned long l
     const Dismissal dismissal = scenario.dismissal;
     if (seen.unseenNotices > 0) {
         return L"notices shown: " + std::to_wstring(seen.unseenNotices) +
-               (scenario.start == Start::Hidden ? L" though flashgate.exe was started hidden"
-                                                : L" on a window station no one can see") +
+               (scenario.start == Start::Hidden           ? L" though flashgate.exe was started hidden"
+                : scenario.start == Start::PrivateDesktop ? L" on a desktop no one switches to"
+                                                          : L" on a window station no one can see") +
                L", expected 0: no one could dismiss it, and flashgate.exe would wait on it for ever";
     }
     if (seen.noOkButton) {
@@ -108,9 +109,10 @@ std::wstring Folder(unsigned standIn) {
 
 // How flashgate.exe was started, where that is not the plain way.
 std::wstring Started(Start start) {
-    return start == Start::Hidden      ? L", though flashgate.exe was started hidden"
-           : start == Start::Minimised ? L", though flashgate.exe was started minimised"
-                                       : L"";
+    return start == Start::Hidden           ? L", though flashgate.exe was started hidden"
+           : start == Start::Minimised      ? L", though flashgate.exe was started minimised"
+           : start == Start::PrivateDesktop ? L", though flashgate.exe was started on a desktop no one switches to"
+                                            : L"";
 }
 
 // A notice board: one notice as README shows it, met as planned, or none
@@ -121,8 +123,8 @@ std::wstring JudgeNotice(const ScenarioRun& run, Findings& findings) {
     const NoticeExpected& notice =
         run.outcome == Outcome::AdministratorNotice ? kAdministratorNotice : kWrongModelNotice;
     const Scenario& scenario = *run.scenario;
-    const bool hidden = scenario.start == Start::Hidden;
-    const bool shown = run.visible && scenario.dismissal != Dismissal::Unseen && !hidden;
+    const bool hidden = scenario.start == Start::Hidden, elsewhere = scenario.start == Start::PrivateDesktop;
+    const bool shown = run.visible && scenario.dismissal != Dismissal::Unseen && !hidden && !elsewhere;
     findings.Same(L"exit status", seen.exitCode, notice.exit);
     findings.Same(L"notices shown:", seen.notices, shown ? 1 : 0);
     if (shown && seen.notices > 0) {
@@ -144,8 +146,9 @@ std::wstring JudgeNotice(const ScenarioRun& run, Findings& findings) {
                     (seen.okByCommand ? L" (its click did not take, as where the notice is not the active window: by "
                                         L"the command the button sends)"
                                       : L"")
-        : hidden ? L"no notice where flashgate.exe was started hidden"
-                 : L"no notice where no one could see one";
+        : hidden    ? L"no notice where flashgate.exe was started hidden"
+        : elsewhere ? L"no notice on a desktop no one switches to"
+                    : L"no notice where no one could see one";
     return met + L"; exit status " + std::to_wstring(notice.exit);
 }
 
@@ -247,17 +250,53 @@ Signing::SmartAppControl SmartAppControlFromPolicy(bool present, unsigned long s
     }
 }
 
+Signing::Signature SignatureFromTrust(long status, unsigned long lastError) {
+    constexpr unsigned long kNoSignature = 0x800B0100, kSubjectFormUnknown = 0x800B0003, kProviderUnknown = 0x800B0001;
+    // An HRESULT, however wide a long is here.
+    switch (static_cast<unsigned long>(status) & 0xFFFFFFFFu) {
+    case 0: return Signing::Signature::Trusted;
+    case kNoSignature:
+        return lastError == kNoSignature || lastError == kSubjectFormUnknown || lastError == kProviderUnknown
+                   ? Signing::Signature::None
+                   : Signing::Signature::Unverified;
+    // A signature that is there and not valid: an untrusted root, a changed
+    // file, a revoked or distrusted signer.
+    default: return Signing::Signature::Untrusted;
+    }
+}
+
+Judgement JudgePromptInFront(bool handedOn, wchar_t answer) {
+    if (!handedOn) {
+        return {Report::Result::Skipped,
+                L"the self-test did not hold the foreground to hand on to flashgate.exe, as Explorer does on a "
+                L"double-click: run it from a console window in front, and answer no other window meanwhile"};
+    }
+    switch (answer) {
+    case L'y':
+    case L'Y': return {Report::Result::Ok, L"the consent prompt came to the front by itself"};
+    case L'n':
+    case L'N':
+        return {Report::Result::Failed,
+                L"the consent prompt waited in the taskbar, expected it to come to the front by itself for a "
+                L"program its starter put in the foreground"};
+    default: return {Report::Result::Skipped, L"no answer (y or n) was given"};
+    }
+}
+
 std::wstring DescribeSigning(const Signing& signing) {
     using Signature = Signing::Signature;
     using SmartAppControl = Signing::SmartAppControl;
-    const std::wstring refused = L": Windows 11 with Smart App Control on refuses it, however it is started";
+    const std::wstring error = L" (error 0x" + Hex(static_cast<unsigned long>(signing.error) & 0xFFFFFFFFu) + L")";
+    const std::wstring blocked =
+        L": with Smart App Control on, Windows 11 runs it only where Microsoft's cloud service predicts it safe, and "
+        L"blocks it otherwise";
     const std::wstring signature =
-        signing.signature == Signature::Trusted ? L"flashgate.exe is signed, and Windows trusts the signature"
-        : signing.signature == Signature::None  ? L"flashgate.exe is not signed" + refused
-                                                : L"flashgate.exe is signed, but Windows does not trust the signature "
-                                                  L"(error 0x" +
-                                                      Hex(static_cast<unsigned long>(signing.error) & 0xFFFFFFFFu) +
-                                                      L")" + refused;
+        signing.signature == Signature::Trusted     ? L"flashgate.exe is signed, and Windows trusts the signature"
+        : signing.signature == Signature::None      ? L"flashgate.exe is not signed" + blocked
+        : signing.signature == Signature::Untrusted ? L"flashgate.exe is signed, but Windows does not trust the "
+                                                      L"signature" + error + blocked
+                                                    : L"Windows could not verify flashgate.exe's signature, or read "
+                                                      L"the file" + error + blocked;
     const wchar_t* control = signing.smartAppControl == SmartAppControl::On    ? L"on"
                              : signing.smartAppControl == SmartAppControl::Off ? L"off"
                              : signing.smartAppControl == SmartAppControl::Evaluation

@@ -27,6 +27,7 @@ enum class Start {
     Plain,      // no show state asked for
     Hidden,     // STARTF_USESHOWWINDOW with SW_HIDE
     Minimised,  // STARTF_USESHOWWINDOW with SW_SHOWMINNOACTIVE
+    PrivateDesktop,  // on a desktop of WinSta0 that no one switches to (lpDesktop)
 };
 
 enum StandInFolders : unsigned { kNowhere = 0, kOwn = 1, kCurrent = 2, kOnPath = 4 };
@@ -58,6 +59,10 @@ inline constexpr Scenario kScenarios[] = {
     {L"minimised-start", Scenario::For::EveryBoard, kOwn, Dismissal::Ok,
      L"started minimised, as a shortcut may: the notice all the same, and WinPhlash.exe shown normally",
      Start::Minimised},
+    {L"private-desktop", Scenario::For::EveryBoard, kOwn, Dismissal::Ok,
+     L"started on a desktop no one switches to, as some deployment tools do: no notice, and WinPhlash.exe shown "
+     L"normally",
+     Start::PrivateDesktop},
 };
 
 struct NoticeSeen {
@@ -76,7 +81,7 @@ struct Seen {
     bool dismissed = true;       // every notice went when it was dismissed
     bool okByCommand = false;    // OK's click did not take, the command it sends did
     bool noOkButton = false;     // a notice to be dismissed by OK had none
-    unsigned unseenNotices = 0;  // notices no one could see: on the station no one can see, or kept hidden
+    unsigned unseenNotices = 0;  // notices no one could see: on a desktop no one sees, or kept hidden
     unsigned otherWindows = 0;   // visible windows of the program that are not notices
     unsigned started = 0;        // processes the program started, directly or not
     std::wstring startedNames;   // the file names of those seen running, for a person to read
@@ -84,6 +89,7 @@ struct Seen {
     unsigned long secondsAfterStandIn = 0;  // if not ended: it was still running this long after the stand-in started
     bool afterDismissal = false;     // if not ended: it was still running long after its last notice went
     bool watchedWithoutJob = false;  // a job could not be made to hold it, so it was watched without one
+    bool foregroundHandedOn = false;  // the self-test's foreground was handed on to it (MeetingPlan::handForeground)
 };
 
 // What a started stand-in wrote: key=value lines; empty if none was started.
@@ -125,13 +131,32 @@ struct ElevationRun {
 Judgement JudgeElevation(const ElevationRun& run);
 
 // What Windows says of flashgate.exe's Authenticode signature, and of Smart
-// App Control, which on Windows 11 refuses a program without a signature it
-// trusts, however it is started, with no exception for one program.
+// App Control, which on Windows 11 lets a program run where it carries a
+// valid signature from a trusted provider or where Microsoft's cloud service
+// predicts it safe, and blocks it otherwise, with no exception for one program.
 struct Signing {
-    enum class Signature { Trusted, None, Untrusted } signature = Signature::None;
+    enum class Signature {
+        Trusted,
+        None,        // the file carries no signature
+        Untrusted,   // a signature Windows does not trust
+        Unverified,  // Windows could not tell: a signature it cannot read, or a file it could not
+    } signature = Signature::None;
     long error = 0;  // WinVerifyTrust's answer, where not trusted
     enum class SmartAppControl { NotReported, Off, On, Evaluation } smartAppControl = SmartAppControl::NotReported;
 };
+
+// The signature from WinVerifyTrust's answer and, where it says there is
+// none, the last error it left: only TRUST_E_NOSIGNATURE,
+// TRUST_E_SUBJECT_FORM_UNKNOWN or TRUST_E_PROVIDER_UNKNOWN there mean that
+// the file carries none.
+Signing::Signature SignatureFromTrust(long status, unsigned long lastError);
+
+// A person's answer to "Did the prompt come to the front by itself, without
+// a click on the taskbar? [y/n]" after a consent check, the first character
+// of the line typed (0 where none came); `handedOn`: the self-test held the
+// foreground and handed it on to flashgate.exe, as Explorer does on a
+// double-click.
+Judgement JudgePromptInFront(bool handedOn, wchar_t answer);
 
 // Smart App Control's state from the registry value Microsoft documents for
 // it, VerifiedAndReputablePolicyState, where there is one.

@@ -32,15 +32,17 @@ Seen Meet(const MeetingPlan& plan) {
     std::wstring environment = plan.environment;
     start.environment = environment.data();
     start.creationFlags = plan.watching.creationFlags;
-    if (plan.start != Start::Plain) {
+    if (plan.start == Start::Hidden || plan.start == Start::Minimised) {
         start.startup.dwFlags = STARTF_USESHOWWINDOW;
         start.startup.wShowWindow = plan.start == Start::Hidden ? SW_HIDE : SW_SHOWMINNOACTIVE;
     }
     std::wstring desktop;
     HDESK unseenDesktop = nullptr;
-    if (plan.dismissal == Dismissal::Unseen) {
+    if (plan.dismissal == Dismissal::Unseen || plan.start == Start::PrivateDesktop) {
         if (plan.unseen == nullptr || plan.unseen->desktopName().empty()) {
-            seen.error = L"cannot make a window station no one can see" +
+            seen.error = std::wstring(L"cannot make ") +
+                         (plan.start == Start::PrivateDesktop ? L"a desktop no one switches to"
+                                                              : L"a window station no one can see") +
                          (plan.unseen != nullptr ? L": " + plan.unseen->trouble() : L"");
             return seen;
         }
@@ -50,12 +52,14 @@ Seen Meet(const MeetingPlan& plan) {
     }
     // Everything the program starts joins its job, so that a started process
     // can be counted, and nothing outlives the meeting.
-    const test::JobStart gate = test::StartInJob(start, plan.watching.inJob);
+    const test::JobStart gate =
+        test::StartInJob(start, plan.watching.inJob, plan.handForeground ? AllowSetForegroundWindow : nullptr);
     if (!gate.program) {
         seen.error = L"cannot start " + plan.program + L": error " + std::to_wstring(gate.error);
         return seen;
     }
     seen.watchedWithoutJob = plan.watching.inJob && !gate.job;
+    seen.foregroundHandedOn = gate.readied;
     const HANDLE program = gate.program.process();
 
     ProcessTree started(gate.job.get(), program, gate.program.id());

@@ -9,7 +9,7 @@
 
 #include "selftest/judging.h"
 #include "selftest/process_tree.h"
-#include "selftest/unseen_station.h"
+#include "selftest/unseen_desktop.h"
 #include "selftest/wine_ways.h"
 
 namespace flashgate::selftest {
@@ -20,11 +20,14 @@ struct MeetingPlan {
     std::wstring environment;  // a block of NAME=value strings, as CreateProcessW takes it
     Dismissal dismissal = Dismissal::Ok;
     Start start = Start::Plain;
-    const UnseenStation* unseen = nullptr;  // where the dismissal is Unseen
+    const UnseenDesktop* unseen = nullptr;  // where the dismissal is Unseen, or the start on a private desktop
     std::wstring standInRecord;  // the file a started stand-in writes
     std::wstring holdFile;       // exists while the program runs, so that a started stand-in lives on
     std::wstring pictureBase;    // if set, the first notice waits for a picture (see HoldForPicture)
     DWORD programLimitMs = 30000 * SlowerBy();  // from the start to the program's end
+    // The self-test's right to set the foreground handed on to the program,
+    // as Explorer hands its own on to a program a double-click starts.
+    bool handForeground = false;
     Watching watching;
 };
 

@@ -67,7 +67,7 @@ struct Layout {
         plan.environment = EnvironmentBlock({{L"PATH", Path()}}, {L"NoDefaultCurrentDirectoryInExePath"});
         plan.dismissal = dismissal;
         plan.start = start;
-        plan.unseen = setting.unseen;
+        plan.unseen = start == Start::PrivateDesktop ? setting.privateDesktop : setting.unseenStation;
         plan.standInRecord = record;
         plan.holdFile = hold;
         plan.watching = setting.watching;
@@ -81,6 +81,24 @@ struct Layout {
 std::wstring StartedFrom(const Record& record) {
     const auto path = record.find(L"path");
     return path != record.end() ? path->second : L"";
+}
+
+// The first character a person types at the console in answer to
+// `question`, or 0 where no answer comes (no console, or an empty line).
+wchar_t AnswerOf(const std::wstring& question, Report& report) {
+    report.Line(question);
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    wchar_t line[64] = L"";
+    DWORD mode = 0, read = 0;
+    if (GetConsoleMode(input, &mode)) {
+        ReadConsoleW(input, line, ARRAYSIZE(line) - 1, &read, nullptr);
+    } else {
+        // An answer piped in: the first character of its line.
+        for (char byte = 0; ReadFile(input, &byte, 1, &read, nullptr) && read == 1 && byte != '\n';) {
+            line[0] = line[0] == L'\0' ? static_cast<wchar_t>(static_cast<unsigned char>(byte)) : line[0];
+        }
+    }
+    return line[0] != L'\r' && line[0] != L'\n' ? line[0] : L'\0';
 }
 
 // Never starts a flash utility that is not the stand-in: the look at what the
@@ -152,6 +170,7 @@ void RunElevationScenario(bool accept, const ScenarioSetting& setting, Report& r
                 (accept ? L"Yes." : L"No."));
     MeetingPlan plan = layout.Plan(Dismissal::Ok, Start::Plain, setting);
     plan.programLimitMs = 120000;  // for a person to answer
+    plan.handForeground = true;
     ElevationRun run;
     run.accept = accept;
     run.limitSeconds = plan.programLimitMs / 1000;
@@ -172,6 +191,13 @@ void RunElevationScenario(bool accept, const ScenarioSetting& setting, Report& r
     run.inCurrentFolder = current != run.record.end() && SameFile(current->second, layout.current);
     const Judgement judged = JudgeElevation(run);
     report.Check(name, judged.result, judged.detail);
+    // Whether Windows brought its prompt forward only a person can say.
+    const Judgement inFront = JudgePromptInFront(
+        run.seen.foregroundHandedOn,
+        run.seen.foregroundHandedOn
+            ? AnswerOf(L"Did the prompt come to the front by itself, without a click on the taskbar? [y/n]", report)
+            : L'\0');
+    report.Check(name + std::wstring(L"-in-front"), inFront.result, inFront.detail);
 }
 
 }  // namespace flashgate::selftest

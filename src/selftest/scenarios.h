@@ -8,7 +8,7 @@
 #include "selftest/judging.h"
 #include "selftest/process_tree.h"
 #include "selftest/report.h"
-#include "selftest/unseen_station.h"
+#include "selftest/unseen_desktop.h"
 
 namespace flashgate::selftest {
 
@@ -20,7 +20,8 @@ struct ScenarioSetting {
     bool visible = true;  // a notice on this window station can be seen
     std::wstring pictureBase;
     Watching watching;
-    const UnseenStation* unseen = nullptr;  // for the scenario started where no one can see
+    const UnseenDesktop* unseenStation = nullptr;   // for the scenario started where no one can see
+    const UnseenDesktop* privateDesktop = nullptr;  // for the one started on a desktop no one switches to
 };
 
 void RunScenario(const Scenario& scenario, const ScenarioSetting& setting, Report& report);

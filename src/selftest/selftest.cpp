@@ -15,7 +15,7 @@
 #include "selftest/scenarios.h"
 #include "selftest/scratch.h"
 #include "selftest/signature.h"
-#include "selftest/unseen_station.h"
+#include "selftest/unseen_desktop.h"
 #include "selftest/windows_layer.h"
 #include "selftest/wine_ways.h"
 #include "win/com_holders.h"
@@ -23,6 +23,9 @@
 namespace {
 
 using namespace flashgate::selftest;
+
+// The consent checks, which a person answers (--interactive).
+constexpr const wchar_t* kConsentChecks[] = {L"elevation-accepted", L"elevation-declined"};
 
 constexpr wchar_t kUsage[] =
     L"usage: flashgate-selftest [--scenarios NAME,...] [--report FILE] [--interactive] [--require-visible] "
@@ -48,12 +51,20 @@ std::wstring CheckNames() {
     for (const Scenario& scenario : kScenarios) {
         names += scenario.name + std::wstring(L", ");
     }
+    for (const wchar_t* consent : kConsentChecks) {
+        names += consent + std::wstring(L", ");
+    }
     return names + kWindowsLayerCheck;
 }
 
 bool KnownCheck(const std::wstring& name) {
     for (const Scenario& scenario : kScenarios) {
         if (name == scenario.name) {
+            return true;
+        }
+    }
+    for (const wchar_t* consent : kConsentChecks) {
+        if (name == consent) {
             return true;
         }
     }
@@ -97,16 +108,21 @@ std::wstring Parse(int argc, wchar_t** argv, Options& options) {
     return L"";
 }
 
-bool Wanted(const Options& options, const std::wstring& name) {
-    if (options.checks.empty()) {
-        return true;
-    }
+bool Named(const Options& options, const std::wstring& name) {
     for (const std::wstring& check : options.checks) {
         if (check == name) {
             return true;
         }
     }
     return false;
+}
+
+bool Wanted(const Options& options, const std::wstring& name) { return options.checks.empty() || Named(options, name); }
+
+// A consent check runs where it is named, and with --interactive where no
+// check is: it needs a person to answer Windows.
+bool ConsentWanted(const Options& options, const std::wstring& name) {
+    return Named(options, name) || (options.interactive && options.checks.empty());
 }
 
 const wchar_t* OutcomeText(Outcome outcome) {
@@ -183,14 +199,19 @@ int wmain(int argc, wchar_t** argv) {
     const BoardReading board = ReadBoardRecords();
     setting.outcome = ExpectedOutcome(board);
     DescribeBoard(board, report);
-    // Made before the scenarios, so that what goes wrong in making it is
-    // said in the head; it goes, with its keeper, before the scratch folder.
-    std::optional<UnseenStation> unseen;
+    // Made before the scenarios, so that what goes wrong in making them is
+    // said in the head; they go before the scratch folder.
+    std::optional<UnseenDesktop> unseenStation, privateDesktop;
     if (Wanted(options, L"unseen")) {
-        unseen.emplace();
-        setting.unseen = &*unseen;
-        if (!unseen->trouble().empty()) {
-            report.Line(L"unseen:   the window station no one can see: " + unseen->trouble());
+        setting.unseenStation = &unseenStation.emplace(UnseenDesktop::Kind::StationOfItsOwn);
+        if (const std::wstring trouble = unseenStation->trouble(); !trouble.empty()) {
+            report.Line(L"unseen:   the window station no one can see: " + trouble);
+        }
+    }
+    if (Wanted(options, L"private-desktop")) {
+        setting.privateDesktop = &privateDesktop.emplace(UnseenDesktop::Kind::PrivateDesktop);
+        if (const std::wstring trouble = privateDesktop->trouble(); !trouble.empty()) {
+            report.Line(L"private:  the desktop no one switches to: " + trouble);
         }
     }
 
@@ -199,14 +220,16 @@ int wmain(int argc, wchar_t** argv) {
             RunScenario(scenario, setting, report);
         }
     }
-    if (options.interactive) {
-        RunElevationScenario(true, setting, report);
-        RunElevationScenario(false, setting, report);
+    for (const wchar_t* consent : kConsentChecks) {
+        if (ConsentWanted(options, consent)) {
+            RunElevationScenario(consent == kConsentChecks[0], setting, report);
+        }
     }
     if (Wanted(options, kWindowsLayerCheck)) {
         RunWindowsLayer(selfFolder, setting.watching, report);
     }
-    unseen.reset();
+    unseenStation.reset();
+    privateDesktop.reset();
     RemoveScratch();
     report.Summary();
     if (!options.report.empty() && !report.WriteTo(options.report)) {

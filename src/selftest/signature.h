@@ -1,5 +1,6 @@
 // Whether a program carries an Authenticode signature this Windows trusts,
-// and what Smart App Control, which refuses programs without one, is set to.
+// and what Smart App Control, which blocks programs without one unless
+// Microsoft's cloud service predicts them safe, is set to.
 #pragma once
 
 #include <string>

@@ -62,6 +62,67 @@ bool IsWineDesktopProcess(const std::wstring& path) {
     return false;
 }
 
+WineDesktopKeeper::WineDesktopKeeper(HWINSTA station, HDESK desktop)
+    : station_(station), desktop_(desktop) {
+    if (WineGetVersion() == nullptr) {
+        return;
+    }
+    ready_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ready_ || !stop_) {
+        Fail(L"the keeper's CreateEventW");
+        return;
+    }
+    thread_.reset(CreateThread(nullptr, 0, Keep, this, 0, nullptr));
+    if (!thread_) {
+        Fail(L"the keeper's CreateThread");
+        return;
+    }
+    WaitForSingleObject(ready_.get(), INFINITE);
+}
+
+WineDesktopKeeper::~WineDesktopKeeper() {
+    if (thread_) {
+        SetEvent(stop_.get());
+        WaitForSingleObject(thread_.get(), INFINITE);
+    }
+}
+
+void WineDesktopKeeper::Fail(const wchar_t* what) {
+    trouble_ += (trouble_.empty() ? L"" : L"; ") + std::wstring(what) + L" failed, error " +
+                std::to_wstring(GetLastError());
+}
+
+DWORD WINAPI WineDesktopKeeper::Keep(void* self) {
+    WineDesktopKeeper& keeper = *static_cast<WineDesktopKeeper*>(self);
+    // SetThreadDesktop takes only a desktop of the process's own window
+    // station: for another station's, the process is on that one until the
+    // thread is on its desktop (its maker waits on `ready` meanwhile), and
+    // back on its own after.
+    const HWINSTA own = GetProcessWindowStation();
+    const bool switchStation = keeper.station_ != own;
+    if (switchStation && !SetProcessWindowStation(keeper.station_)) {
+        keeper.Fail(L"the keeper's SetProcessWindowStation");
+    } else {
+        if (!SetThreadDesktop(keeper.desktop_)) {
+            keeper.Fail(L"the keeper's SetThreadDesktop");
+        }
+        GetDesktopWindow();
+        if (switchStation && !SetProcessWindowStation(own)) {
+            keeper.Fail(L"the keeper's SetProcessWindowStation back");
+        }
+    }
+    SetEvent(keeper.ready_.get());
+    const HANDLE stop = keeper.stop_.get();
+    while (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+    }
+    return 0;
+}
+
 std::wstring IconOffScreen(HWND iconControl) {
     RECT area{};
     GetClientRect(iconControl, &area);

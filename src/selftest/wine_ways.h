@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "selftest/handles.h"
+
 namespace flashgate::selftest {
 
 // Wine's version where Wine stands in for Windows; empty on Windows.
@@ -29,6 +31,33 @@ void AwaitDesktop(int tries = 120);  // half a second a try
 // starts for a desktop the first time a program there needs it: explorer.exe
 // in a system folder. Never so on Windows, whose desktops need no process.
 bool IsWineDesktopProcess(const std::wstring& path);
+
+// Wine makes a desktop's window, starting a desktop process for it, when a
+// program first needs that desktop, and on a station no one can see starts
+// no process for it: the window is then the needing thread's. Where Wine
+// stands in for Windows, a thread of the self-test's needs `desktop` (of
+// `station`) first and keeps it until the keeper goes, so that neither that
+// process nor the window is the program's met there. On Windows, whose
+// desktops are there before any program and need no keeper, it does nothing.
+class WineDesktopKeeper {
+public:
+    WineDesktopKeeper(HWINSTA station, HDESK desktop);
+    ~WineDesktopKeeper();
+    WineDesktopKeeper(const WineDesktopKeeper&) = delete;
+    WineDesktopKeeper& operator=(const WineDesktopKeeper&) = delete;
+
+    // Empty, or what went wrong in keeping it.
+    const std::wstring& trouble() const { return trouble_; }
+
+private:
+    static DWORD WINAPI Keep(void* self);
+    void Fail(const wchar_t* what);
+
+    HWINSTA station_;
+    HDESK desktop_;
+    test::UniqueHandle ready_, stop_, thread_;
+    std::wstring trouble_;
+};
 
 // The kind of icon an icon control shows, read off the screen: Wine keeps an
 // icon's image in the process that loaded it, so another process cannot draw

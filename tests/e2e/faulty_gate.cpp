@@ -110,10 +110,41 @@ STARTUPINFOW OwnStart() {
     return own;
 }
 
+// Whether this program runs on its station's Default desktop.
+bool OnDefaultDesktop() {
+    wchar_t name[MAX_PATH] = L"";
+    GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, name, sizeof name - sizeof name[0],
+                              nullptr);
+    return CompareStringOrdinal(name, -1, L"Default", -1, TRUE) == CSTR_EQUAL;
+}
+
+// Starts `count` copies of this program that end at once, before they run:
+// each is in the self-test's job for a moment too short for it to look.
+void StartEndingAtOnce(int count) {
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    for (int i = 0; i < count; ++i) {
+        std::wstring commandLine = L"flashgate.exe";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                           &startup, &started)) {
+            const UniqueProcessInformation copy(started);
+            TerminateProcess(copy.process(), 0);
+            WaitForSingleObject(copy.process(), INFINITE);
+        }
+    }
+}
+
 std::wstring CurrentFolder() {
     wchar_t folder[MAX_PATH] = L"";
     return std::wstring(folder, GetCurrentDirectoryW(MAX_PATH, folder));
 }
+
+// Three, so that the self-test's look, every 50 ms, catches all of them in
+// no run: the count it gives must come from the job's own.
+constexpr int kEndingAtOnce = 3;
 
 struct Fault {
     const wchar_t* name;
@@ -159,6 +190,7 @@ const Fault kFaults[] = {
      }},
     {L"unseen-notice", [] { return Notice(); }},         // shown whatever the window station
     {L"ignores-hidden-start", [] { return Notice(); }},  // shown however it was started
+    {L"notice-on-private-desktop", [] { return Notice(); }},  // shown on any desktop
     {L"hidden-when-minimised",  // any show state asked for taken for a hidden start
      [] {
          const STARTUPINFOW own = OwnStart();
@@ -184,6 +216,11 @@ const Fault kFaults[] = {
          child.application = self;
          child.commandLine = L"flashgate.exe";
          child.RunAndEnd();
+         return Notice();
+     }},
+    {L"start-ends-at-once",  // starts something that is gone before anyone could look
+     [] {
+         StartEndingAtOnce(kEndingAtOnce);
          return Notice();
      }},
     {L"start-and-stay",
@@ -216,6 +253,14 @@ const Fault kFaults[] = {
          Notice();
          return status;
      }},
+    {L"second-start-ends-at-once",
+     [] {
+         const int status = Start().RunAndEnd();
+         StartEndingAtOnce(kEndingAtOnce);
+         return status;
+     }},
+    {L"no-start-on-private-desktop",  // a desktop no one switches to taken for one where no start may be made
+     [] { return OnDefaultDesktop() ? Start().RunAndEnd() : 3; }},
     {L"starts-twice",
      [] {
          Start().RunAndEnd();

@@ -39,7 +39,8 @@ ScenarioRun Faultless(const std::wstring& scenario, Outcome outcome) {
     if (outcome != Outcome::Admit) {
         const bool administrator = outcome == Outcome::AdministratorNotice;
         run.seen.exitCode = administrator ? 1 : 2;
-        if (run.scenario->dismissal != Dismissal::Unseen && run.scenario->start != Start::Hidden) {
+        if (run.scenario->dismissal != Dismissal::Unseen && run.scenario->start != Start::Hidden &&
+            run.scenario->start != Start::PrivateDesktop) {
             run.seen.notices = 1;
             run.seen.notice = {administrator ? kAdministratorTitle : kWrongModelTitle,
                                administrator ? kAdministratorText : kWrongModelText, L"OK", L"exclamation", true};
@@ -136,6 +137,13 @@ const std::vector<FaultCase> kFaults = {
      },
      L"hidden-start: FAIL: notices shown: 1 though flashgate.exe was started hidden, expected 0: no one could dismiss "
      L"it, and flashgate.exe would wait on it for ever"},
+    {"notice-on-private-desktop", L"private-desktop", kWrongModel,
+     [](ScenarioRun& r) {
+         r.seen.ended = false;
+         r.seen.unseenNotices = 1;
+     },
+     L"private-desktop: FAIL: notices shown: 1 on a desktop no one switches to, expected 0: no one could dismiss it, "
+     L"and flashgate.exe would wait on it for ever"},
     {"hidden-when-minimised", L"minimised-start", kWrongModel, [](ScenarioRun& r) { r.seen.notices = 0; },
      L"minimised-start: FAIL: notices shown: 0, expected 1"},
     {"own-window", L"notice-ok", kWrongModel, [](ScenarioRun& r) { r.seen.otherWindows = 1; },
@@ -155,6 +163,8 @@ const std::vector<FaultCase> kFaults = {
      },
      L"notice-ok: FAIL: programs started: 2 (flashgate.exe,WinPhlash.exe), and WinPhlash.exe wrote that it was "
      L"started, expected 0"},
+    {"start-ends-at-once", L"notice-ok", kWrongModel, [](ScenarioRun& r) { r.seen.started = 3; },
+     L"notice-ok: FAIL: programs started: 3, expected 0"},
     {"start-outside-job", L"notice-ok", kWrongModel, [](ScenarioRun& r) { r.record = {{L"show", L"1"}}; },
      L"notice-ok: FAIL: programs started: 0, and WinPhlash.exe wrote that it was started, expected 0"},
     {"none", L"notice-ok", kWrongModel, [](ScenarioRun&) {},
@@ -162,6 +172,8 @@ const std::vector<FaultCase> kFaults = {
     {"none", L"unseen", kWrongModel, [](ScenarioRun&) {}, L"unseen: ok: no notice where no one could see one; exit status 2"},
     {"none", L"hidden-start", kWrongModel, [](ScenarioRun&) {},
      L"hidden-start: ok: no notice where flashgate.exe was started hidden; exit status 2"},
+    {"none", L"private-desktop", kWrongModel, [](ScenarioRun&) {},
+     L"private-desktop: ok: no notice on a desktop no one switches to; exit status 2"},
     {"none", L"minimised-start", kWrongModel, [](ScenarioRun&) {},
      L"minimised-start: ok: the wrong-model notice, which Windows showed normally, not minimised, dismissed by its OK "
      L"button; exit status 2"},
@@ -201,6 +213,23 @@ const std::vector<FaultCase> kFaults = {
     {"start-and-notice", L"own", kAdmit, [](ScenarioRun& r) { r.seen.notices = 1; }, L"own: FAIL: notices shown: 1, expected 0"},
     {"starts-twice", L"own", kAdmit, [](ScenarioRun& r) { r.seen.started = 2; },
      L"own: FAIL: programs started: 2 (WinPhlash.exe), expected 1"},
+    {"second-start-ends-at-once", L"own", kAdmit, [](ScenarioRun& r) { r.seen.started = 4; },
+     L"own: FAIL: programs started: 4 (WinPhlash.exe), expected 1"},
+    {"no-start-on-private-desktop", L"private-desktop", kAdmit,
+     [](ScenarioRun& r) {
+         r.seen.exitCode = 3;
+         r.seen.started = r.seen.runningAtEnd = 0;
+         r.seen.startedNames.clear();
+         r.record.clear();
+         r.fromExpected = false;
+     },
+     L"private-desktop: FAIL: exit status 3, expected 0; programs started: 0, expected 1; WinPhlash.exe's command "
+     L"line \"\", expected \"WinPhlash.exe\"; WinPhlash.exe's show state \"\", expected \"1\"; STARTF_USESHOWWINDOW is "
+     L"not set, expected the show state to be passed; WinPhlash.exe started from \"\", expected "
+     L"\"C:\\s\\own\\WinPhlash.exe\""},
+    {"none", L"private-desktop", kAdmit, [](ScenarioRun&) {},
+     L"private-desktop: ok: WinPhlash.exe started from its own folder, shown normally, not waited for, though "
+     L"flashgate.exe was started on a desktop no one switches to; exit status 0"},
     {"argument", L"own", kAdmit, [](ScenarioRun& r) { r.record[L"command_line"] = L"WinPhlash.exe /silent"; },
      L"own: FAIL: WinPhlash.exe's command line \"WinPhlash.exe /silent\", expected \"WinPhlash.exe\""},
     {"from-current", L"own-before-current", kAdmit,
@@ -315,23 +344,57 @@ TEST(SelfTestJudging, TheConsentChecksHoldTheStandInsRecordToTheAnswer) {
               L"flashgate.exe did not end within 120 s, expected it to end once it had decided");
 }
 
-// The report head's line on the signature: what Windows says of it, and of
-// Smart App Control, which refuses a program without a trusted one.
+// Whether the consent prompt came to the front only the person at Windows
+// can say; the self-test must first have put flashgate.exe where a
+// double-click does, able to take the foreground.
+TEST(SelfTestJudging, ThePromptInFrontIsThePersonsAnswer) {
+    EXPECT_EQ(JudgePromptInFront(true, L'y').result, Report::Result::Ok);
+    EXPECT_EQ(JudgePromptInFront(true, L'Y').result, Report::Result::Ok);
+    EXPECT_EQ(JudgePromptInFront(true, L'n').detail,
+              L"the consent prompt waited in the taskbar, expected it to come to the front by itself for a program its "
+              L"starter put in the foreground");
+    EXPECT_EQ(JudgePromptInFront(true, L'N').result, Report::Result::Failed);
+    EXPECT_EQ(JudgePromptInFront(true, L'\0').result, Report::Result::Skipped);
+    EXPECT_EQ(JudgePromptInFront(true, L'x').result, Report::Result::Skipped);
+    // Not in front for a reason of the self-test's own, whatever the answer.
+    EXPECT_EQ(JudgePromptInFront(false, L'n').result, Report::Result::Skipped);
+}
+
+// WinVerifyTrust says there is no signature for a file it could not read
+// too: only its last error tells a file without one.
+TEST(SelfTestJudging, OnlyTheLastErrorTellsAFileWithoutASignature) {
+    using Signature = Signing::Signature;
+    const long noSignature = static_cast<long>(0x800B0100);
+    EXPECT_EQ(SignatureFromTrust(0, 0), Signature::Trusted);
+    for (const unsigned long none : {0x800B0100UL, 0x800B0003UL, 0x800B0001UL}) {
+        EXPECT_EQ(SignatureFromTrust(noSignature, none), Signature::None) << none;
+    }
+    EXPECT_EQ(SignatureFromTrust(noSignature, 5), Signature::Unverified);  // ERROR_ACCESS_DENIED
+    EXPECT_EQ(SignatureFromTrust(noSignature, 0), Signature::Unverified);
+    // A signature that is there, from an untrusted root or on a changed file;
+    // an HRESULT however wide a long is.
+    EXPECT_EQ(SignatureFromTrust(static_cast<long>(0x800B0109), 0), Signature::Untrusted);
+    EXPECT_EQ(SignatureFromTrust(static_cast<long>(static_cast<int>(0x80096010)), 0), Signature::Untrusted);
+    EXPECT_EQ(SignatureFromTrust(static_cast<long>(static_cast<int>(0x800B0100)), 0x800B0100), Signature::None);
+}
+
+// The report head's line on the signature: what Windows says of it, and what
+// Smart App Control does with a program without a trusted one.
 TEST(SelfTestJudging, TheSignatureLineSaysWhatSmartAppControlWouldDo) {
     using Signature = Signing::Signature;
     using Control = Signing::SmartAppControl;
+    const std::wstring blocked = L": with Smart App Control on, Windows 11 runs it only where Microsoft's cloud "
+                                 L"service predicts it safe, and blocks it otherwise";
     EXPECT_EQ(DescribeSigning({Signature::Trusted, 0, Control::On}),
               L"flashgate.exe is signed, and Windows trusts the signature; Smart App Control: on");
     EXPECT_EQ(DescribeSigning({Signature::None, static_cast<long>(0x800B0100), Control::Off}),
-              L"flashgate.exe is not signed: Windows 11 with Smart App Control on refuses it, however it is started; "
-              L"Smart App Control: off");
+              L"flashgate.exe is not signed" + blocked + L"; Smart App Control: off");
     EXPECT_EQ(DescribeSigning({Signature::Untrusted, static_cast<long>(0x800B0109), Control::Evaluation}),
-              L"flashgate.exe is signed, but Windows does not trust the signature (error 0x800B0109): Windows 11 with "
-              L"Smart App Control on refuses it, however it is started; Smart App Control: evaluating this Windows (it "
-              L"may turn itself on)");
-    EXPECT_EQ(DescribeSigning({Signature::None, 0, Control::NotReported}),
-              L"flashgate.exe is not signed: Windows 11 with Smart App Control on refuses it, however it is started; "
-              L"Smart App Control: not reported by this Windows");
+              L"flashgate.exe is signed, but Windows does not trust the signature (error 0x800B0109)" + blocked +
+                  L"; Smart App Control: evaluating this Windows (it may turn itself on)");
+    EXPECT_EQ(DescribeSigning({Signature::Unverified, static_cast<long>(0x800B0100), Control::NotReported}),
+              L"Windows could not verify flashgate.exe's signature, or read the file (error 0x800B0100)" + blocked +
+                  L"; Smart App Control: not reported by this Windows");
 
     EXPECT_EQ(SmartAppControlFromPolicy(true, 0), Control::Off);
     EXPECT_EQ(SmartAppControlFromPolicy(true, 1), Control::On);
