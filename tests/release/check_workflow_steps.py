@@ -1,7 +1,12 @@
 #!/usr/bin/python3
-"""What can be checked here of the GitHub workflow's Windows jobs, which run
+"""What can be checked here of the GitHub workflow, whose Windows jobs run
 only on GitHub's runners:
 - every action it uses is at a major that runs on Node.js 24;
+- it reads the repository and nothing more, a newer commit of a branch or
+  pull request ends the older one's run, and the Linux job's container has
+  a process 1 that reaps orphans;
+- when the Linux job runs: a pull request from a branch of the repository
+  is not run twice;
 - each Windows job asks the self-test to fail on a skip the board does not
   explain, and, on windows-latest only, on a session whose notices no one
   can see;
@@ -11,6 +16,7 @@ only on GitHub's runners:
   check_workflow_steps.py WORKFLOW
 """
 import hashlib
+import math
 import os
 import re
 import subprocess
@@ -31,6 +37,103 @@ def fail(message):
     print(f"FAIL: {message}", file=sys.stderr)
 
 
+class Value:
+    """A value of GitHub's expressions, compared and tested as GitHub does:
+    values of two types are compared as numbers (null and false are 0, a
+    string that is no number NaN), strings without regard to case."""
+
+    def __init__(self, value):
+        self.value = value.value if isinstance(value, Value) else value
+
+    def number(self):
+        value = self.value
+        if value is None or isinstance(value, (bool, int, float)):
+            return float(value or 0)
+        if isinstance(value, str) and not value.strip():
+            return 0.0
+        try:
+            return float(value)
+        except (TypeError, ValueError):
+            return math.nan
+
+    def __eq__(self, other):
+        a, b = self.value, Value(other).value
+        if type(a) is type(b):
+            return Value(a.casefold() == b.casefold() if isinstance(a, str) else a == b)
+        return Value(self.number() == Value(b).number())
+
+    def __ne__(self, other):
+        return Value(not (self == other))
+
+    def __invert__(self):  # GitHub's "!", which binds tighter than "=="
+        return Value(not self)
+
+    def __bool__(self):
+        return self.value not in (None, False, "") and not (isinstance(self.value, float) and math.isnan(self.value))
+
+    def text(self):
+        return "" if self.value is None else str(self.value).lower() if isinstance(self.value, bool) else str(self.value)
+
+
+TOKEN = re.compile(r"\s+|'(?:[^']|'')*'|==|!=|&&|\|\||!|\(|\)|[A-Za-z_][\w.-]*")
+
+
+def evaluate(expression, context):
+    """The Value of an expression of ==, !=, !, &&, || and property paths."""
+    if "".join(TOKEN.findall(expression)) != expression:
+        sys.exit(f"an expression this check cannot read: {expression!r}")
+    python = []
+    for token in TOKEN.findall(expression):
+        if token.isspace():
+            continue
+        if token.startswith("'"):
+            python.append(f"Value({token[1:-1].replace(chr(39) * 2, chr(39))!r})")
+        elif token in ("true", "false", "null"):
+            python.append(f"Value({ {'true': True, 'false': False, 'null': None}[token]})")
+        elif token[0].isalpha() or token[0] == "_":
+            python.append(f"look({token!r})")
+        else:
+            python.append({"&&": "and", "||": "or", "!": "~"}.get(token, token))
+
+    def look(path):
+        value = context
+        for name in path.split("."):
+            value = value.get(name) if isinstance(value, dict) else None
+        return Value(value)
+
+    return Value(eval(" ".join(python), {"Value": Value, "look": look}))
+
+
+def truth(setting, context, default):
+    """A boolean setting (an if:, cancel-in-progress), written out or as an
+    expression with or without ${{ }}."""
+    if setting is None or isinstance(setting, bool):
+        return default if setting is None else setting
+    setting = setting.strip()
+    if setting.startswith("${{") and setting.endswith("}}"):
+        setting = setting[3:-2]
+    return bool(evaluate(setting.strip(), context))
+
+
+def runs(condition, context):
+    """Whether a job with this if: runs."""
+    return truth(condition, context, True)
+
+
+def expand(template, context):
+    """A string with its ${{ }} parts evaluated."""
+    return re.sub(r"\$\{\{(.*?)\}\}", lambda part: evaluate(part.group(1).strip(), context).text(), str(template))
+
+
+def event(name, private=False, ref="refs/heads/topic", head_repository="owner/flashgate"):
+    """The github context of a run on repository owner/flashgate."""
+    payload = {"repository": {"full_name": "owner/flashgate", "private": private}}
+    if name == "pull_request":
+        payload["pull_request"] = {"head": {"repo": {"full_name": head_repository}}}
+    return {"github": {"event_name": name, "repository": "owner/flashgate", "workflow": "CI", "ref": ref,
+                       "event": payload}}
+
+
 def steps(workflow):
     for job_name, job in workflow["jobs"].items():
         for step in job.get("steps", []):
@@ -48,6 +151,30 @@ def check_actions(workflow):
             fail(f"{job_name}: {uses}: not an action whose Node.js major is known here; add it to NODE24_MAJORS")
         elif not major or int(major.group(1)) < NODE24_MAJORS[action]:
             fail(f"{job_name}: {uses} runs on Node.js 20; use {action}@v{NODE24_MAJORS[action]} or later")
+
+
+def check_settings(workflow):
+    jobs = workflow["jobs"]
+    if workflow.get("permissions") != {"contents": "read"} or any("permissions" in job for job in jobs.values()):
+        fail(f"the workflow's token may do more than read the repository: {workflow.get('permissions')!r}")
+    concurrency = workflow.get("concurrency") or {}
+    group = lambda context: expand(concurrency.get("group", ""), context)
+    push, again, other = event("push"), event("push"), event("push", ref="refs/heads/other")
+    first, second = event("pull_request", ref="refs/pull/7/merge"), event("pull_request", ref="refs/pull/8/merge")
+    if not group(push) or group(push) != group(again) or group(push) == group(other) or group(first) == group(second):
+        fail(f"the concurrency group {concurrency.get('group')!r} does not hold exactly one branch's or one pull "
+             "request's runs")
+    if not truth(concurrency.get("cancel-in-progress"), push, False):
+        fail("a newer commit of a branch does not end the run of the one before (cancel-in-progress)")
+    if "--init" not in jobs["linux"].get("container", {}).get("options", "").split():
+        fail("the Linux job's container has no process 1 that reaps orphans (--init)")
+    linux = jobs["linux"].get("if")
+    for context, expected, what in (
+            (event("push"), True, "a push"), (event("workflow_dispatch"), True, "a run by hand"),
+            (event("pull_request", head_repository="someone/flashgate"), True, "a pull request from a fork"),
+            (event("pull_request"), False, "a pull request from a branch of the repository, which its push runs")):
+        if runs(linux, context) != expected:
+            fail(f"the Linux job {'does not run' if expected else 'runs'} on {what}")
 
 
 def step_named(job, name):
@@ -130,13 +257,14 @@ def main():
     with open(sys.argv[1]) as source:
         workflow = yaml.safe_load(source)
     check_actions(workflow)
+    check_settings(workflow)
     windows = workflow["jobs"]["windows"]
     check_self_test_flags(windows)
     check_sums(windows)
     check_summary(windows)
     if failures:
         sys.exit(f"{len(failures)} check(s) of {sys.argv[1]} failed (see above)")
-    print(f"{sys.argv[1]}: Node.js 24 actions; the Windows jobs' self-test checks, sums check and summary do what they say")
+    print(f"{sys.argv[1]}: Node.js 24 actions; read-only, one run a commit; the Windows jobs' self-test checks, sums check and summary do what they say")
 
 
 if __name__ == "__main__":
