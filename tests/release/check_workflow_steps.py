@@ -5,14 +5,15 @@ only on GitHub's runners:
 - it reads the repository and nothing more, a newer commit of a branch or
   pull request ends the older one's run, and the Linux job's container has
   a process 1 that reaps orphans;
-- when the Linux job runs: a pull request from a branch of the repository
-  is not run twice;
+- when each job runs: a pull request from a branch of the repository is not
+  run twice, and windows-11-arm, which GitHub refuses to private
+  repositories, runs only where the repository is public, on every trigger;
 - each Windows job asks the self-test to fail on a skip the board does not
   explain, and, on windows-latest only, on a session whose notices no one
   can see;
-- its sums check, run here with bash as the runner runs it, passes a whole
-  kit and fails one with a file missing, unlisted, changed or listed twice;
-- its summary names the session the self-test found.
+- its bash steps, run here as the runner runs them: the sums check passes a
+  whole kit and fails one with a file missing, unlisted, changed or listed
+  twice; the summary names the session the self-test found.
   check_workflow_steps.py WORKFLOW
 """
 import hashlib
@@ -134,23 +135,18 @@ def event(name, private=False, ref="refs/heads/topic", head_repository="owner/fl
                        "event": payload}}
 
 
-def steps(workflow):
+def check_actions(workflow):
     for job_name, job in workflow["jobs"].items():
         for step in job.get("steps", []):
-            yield job_name, step
-
-
-def check_actions(workflow):
-    for job_name, step in steps(workflow):
-        uses = step.get("uses")
-        if uses is None:
-            continue
-        action, _, version = uses.partition("@")
-        major = re.match(r"v(\d+)", version)
-        if action not in NODE24_MAJORS:
-            fail(f"{job_name}: {uses}: not an action whose Node.js major is known here; add it to NODE24_MAJORS")
-        elif not major or int(major.group(1)) < NODE24_MAJORS[action]:
-            fail(f"{job_name}: {uses} runs on Node.js 20; use {action}@v{NODE24_MAJORS[action]} or later")
+            uses = step.get("uses")
+            if uses is None:
+                continue
+            action, _, version = uses.partition("@")
+            major = re.match(r"v(\d+)", version)
+            if action not in NODE24_MAJORS:
+                fail(f"{job_name}: {uses}: not an action whose Node.js major is known here; add it to NODE24_MAJORS")
+            elif not major or int(major.group(1)) < NODE24_MAJORS[action]:
+                fail(f"{job_name}: {uses} runs on Node.js 20; use {action}@v{NODE24_MAJORS[action]} or later")
 
 
 def check_settings(workflow):
@@ -177,24 +173,44 @@ def check_settings(workflow):
             fail(f"the Linux job {'does not run' if expected else 'runs'} on {what}")
 
 
-def step_named(job, name):
+def runners(job):
+    entries = job.get("strategy", {}).get("matrix", {}).get("include", [])
+    return {expand(job["runs-on"], {"matrix": entry}) for entry in entries} or {job["runs-on"]}
+
+
+def check_arm_only_where_public(workflow):
+    for job_name, job in workflow["jobs"].items():
+        if "windows-11-arm" not in runners(job):
+            continue
+        for trigger in ("push", "pull_request", "workflow_dispatch"):
+            for private in (False, True):
+                context = event(trigger, private=private, head_repository="someone/flashgate")
+                if runs(job.get("if"), context) == private:
+                    fail(f"{job_name} runs windows-11-arm {'on' if private else 'not on'} a "
+                         f"{'private' if private else 'public'} repository's {trigger}")
+
+
+def step_named(job_name, job, name):
     found = [step for step in job["steps"] if step.get("name") == name]
     if len(found) != 1:
-        sys.exit(f"the Windows job has no step named {name!r}: keep this check in step with the workflow")
+        sys.exit(f"{job_name} has no step named {name!r}: keep this check in step with the workflow")
     return found[0]
 
 
-def check_self_test_flags(job):
-    run = step_named(job, "Run the self-test")["run"]
+def check_self_test_flags(job_name, job):
+    run = step_named(job_name, job, "Run the self-test")["run"]
     if "${{ matrix.checks }}" not in run:
-        fail("the self-test is run without the matrix's checks")
+        fail(f"{job_name}: the self-test is run without the matrix's checks")
     for entry in job["strategy"]["matrix"]["include"]:
         checks = entry.get("checks", "").split()
-        where = f"{entry['arch']} on {entry['runner']}"
+        where = f"{job_name}: {entry['arch']} on {entry['runner']}"
+        latest = entry["runner"] == "windows-latest"
         if "--no-unexplained-skips" not in checks:
             fail(f"{where}: a check skipped for another reason than the board would pass")
-        if ("--require-visible" in checks) != (entry["runner"] == "windows-latest"):
+        if ("--require-visible" in checks) != latest:
             fail(f"{where}: unseen notices must fail on windows-latest and be accepted only on windows-11-arm")
+        if not latest and "unseen" not in job["name"]:
+            fail(f"{where}: the job's name does not say that its notices may go unseen")
 
 
 def run_bash(script, folder, environment=None):
@@ -202,43 +218,41 @@ def run_bash(script, folder, environment=None):
                           env={**os.environ, **(environment or {})}, capture_output=True, text=True)
 
 
-def check_sums(job):
-    step = step_named(job, "Check the kit's sums")
-    script, folder_name = step["run"], step.get("working-directory", ".")
+def write(folder, files):
+    for name, data in files.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, name)) or folder, exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(data)
 
-    def kit(root, damage):
-        folder = os.path.join(root, folder_name)
-        files = {"NOTE.txt": b"note\r\n", "x86/flashgate.exe": b"MZ x86", "x64/flashgate.exe": b"MZ x64",
-                 "x64/flashgate-selftest.exe": b"MZ self-test"}
-        for name, data in files.items():
-            os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
-            with open(os.path.join(folder, name), "wb") as out:
-                out.write(data)
-        lines = [f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in sorted(files.items())]
-        if damage == "unlisted":
-            lines.pop()
-        elif damage == "twice":
-            lines.append(lines[0])
-        with open(os.path.join(folder, "SHA256SUMS"), "w") as out:
-            out.writelines(lines)
-        if damage == "missing":
-            os.remove(os.path.join(folder, "NOTE.txt"))
-        elif damage == "changed":
-            with open(os.path.join(folder, "x86/flashgate.exe"), "ab") as out:
-                out.write(b"!")
-        return folder
 
+def sums(files):
+    return "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in sorted(files.items())).encode()
+
+
+def check_sums(job_name, job):
+    step = step_named(job_name, job, "Check the kit's sums")
     for damage in ("none", "unlisted", "missing", "changed", "twice"):
         with tempfile.TemporaryDirectory() as root:
-            result = run_bash(script, kit(root, damage))
+            folder = os.path.join(root, step.get("working-directory", "."))
+            files = {"NOTE.txt": b"note\r\n", "x86/flashgate.exe": b"MZ x86", "x64/flashgate.exe": b"MZ x64",
+                     "x64/flashgate-selftest.exe": b"MZ self-test"}
+            write(folder, files)
+            lines = sums(files).decode().splitlines(keepends=True)
+            lines = lines[:-1] if damage == "unlisted" else lines + lines[:1] if damage == "twice" else lines
+            write(folder, {"SHA256SUMS": "".join(lines).encode()})
+            if damage == "missing":
+                os.remove(os.path.join(folder, "NOTE.txt"))
+            elif damage == "changed":
+                write(folder, {"x86/flashgate.exe": b"MZ x86!"})
+            result = run_bash(step["run"], folder)
         if (result.returncode == 0) != (damage == "none"):
-            fail(f"the sums check {'failed' if result.returncode else 'passed'} on a kit with "
+            fail(f"{job_name}: the sums check {'failed' if result.returncode else 'passed'} on a kit with "
                  f"{'nothing wrong' if damage == 'none' else 'a file ' + damage}: {result.stdout}{result.stderr}")
 
 
-def check_summary(job):
-    script = step_named(job, "Put the report in the job's summary")["run"]
-    script = script.replace("${{ matrix.arch }}", "x86").replace("${{ matrix.runner }}", "windows-11-arm")
+def check_summary(job_name, job):
+    script = step_named(job_name, job, "Put the report in the job's summary")["run"]
+    script = expand(script, {"matrix": {"arch": "x86", "runner": "windows-11-arm"}})
     with tempfile.TemporaryDirectory() as folder:
         with open(os.path.join(folder, "selftest-report.txt"), "w", newline="") as report:
             report.write("flashgate self-test, checking C:\\kit\\flashgate.exe\r\n"
@@ -250,21 +264,34 @@ def check_summary(job):
         text = open(summary).read() if os.path.exists(summary) else ""
     if result.returncode != 0 or "Session found: window station Service-0x0-3e7$, not visible" not in text \
             or "\r" in text or "1 passed, 0 failed, 0 skipped" not in text:
-        fail(f"the job's summary does not say which session was found, or lacks the report: {text!r} {result.stderr}")
+        fail(f"{job_name}: the job's summary does not say which session was found, or lacks the report: "
+             f"{text!r} {result.stderr}")
 
 
 def main():
-    with open(sys.argv[1]) as source:
+    path = sys.argv[1]
+    with open(path) as source:
         workflow = yaml.safe_load(source)
     check_actions(workflow)
     check_settings(workflow)
-    windows = workflow["jobs"]["windows"]
-    check_self_test_flags(windows)
-    check_sums(windows)
-    check_summary(windows)
+    check_arm_only_where_public(workflow)
+    windows = {name: job for name, job in workflow["jobs"].items()
+               if any(runner.startswith("windows") for runner in runners(job))}
+    if set(runner for job in windows.values() for runner in runners(job)) != {"windows-latest", "windows-11-arm"}:
+        fail(f"the Windows jobs run on {sorted(runner for job in windows.values() for runner in runners(job))}, "
+             "expected windows-latest and windows-11-arm")
+    # Steps shared by jobs (a YAML alias) are run once.
+    steps_run = []
+    for job_name, job in windows.items():
+        check_self_test_flags(job_name, job)
+        if job["steps"] not in steps_run:
+            steps_run.append(job["steps"])
+            check_sums(job_name, job)
+            check_summary(job_name, job)
     if failures:
-        sys.exit(f"{len(failures)} check(s) of {sys.argv[1]} failed (see above)")
-    print(f"{sys.argv[1]}: Node.js 24 actions; read-only, one run a commit; the Windows jobs' self-test checks, sums check and summary do what they say")
+        sys.exit(f"{len(failures)} check(s) of {path} failed (see above)")
+    print(f"{path}: Node.js 24 actions; read-only, one run a commit; windows-11-arm only where public; "
+          f"the Windows jobs' self-test checks, sums check and summary do what they say")
 
 
 if __name__ == "__main__":
