@@ -13,7 +13,9 @@ only on GitHub's runners:
   can see;
 - its bash steps, run here as the runner runs them: the sums check passes a
   whole kit and fails one with a file missing, unlisted, changed or listed
-  twice; the summary names the session the self-test found.
+  twice; the check that the kit's flashgate.exe is the release zip's fails
+  on a changed or swapped one; the summary names the session the self-test
+  found.
   check_workflow_steps.py WORKFLOW
 """
 import hashlib
@@ -250,6 +252,23 @@ def check_sums(job_name, job):
                  f"{'nothing wrong' if damage == 'none' else 'a file ' + damage}: {result.stdout}{result.stderr}")
 
 
+def check_release_match(job_name, job):
+    script = step_named(job_name, job, "Check that the kit's flashgate.exe is the release zip's")["run"]
+    release = {"x86/flashgate.exe": b"MZ x86", "x64/flashgate.exe": b"MZ x64", "LICENSE": b"license\n"}
+    for damage, kit, said in (
+            ("none", release, None),
+            ("a changed x64 build", {**release, "x64/flashgate.exe": b"MZ x64!"}, "kit/x64/flashgate.exe"),
+            ("the builds swapped", {**release, "x86/flashgate.exe": b"MZ x64", "x64/flashgate.exe": b"MZ x86"},
+             "kit/x86/flashgate.exe")):
+        with tempfile.TemporaryDirectory() as folder:
+            write(os.path.join(folder, "release"), {**release, "SHA256SUMS": sums(release)})
+            write(os.path.join(folder, "kit"), {name: data for name, data in kit.items() if name != "LICENSE"})
+            result = run_bash(script, folder)
+        if (result.returncode == 0) != (said is None) or (said and said not in result.stdout):
+            fail(f"{job_name}: the check of the kit's flashgate.exe against the release zip's gave "
+                 f"{result.returncode} on a kit with {damage}: {result.stdout}{result.stderr}")
+
+
 def check_summary(job_name, job):
     script = step_named(job_name, job, "Put the report in the job's summary")["run"]
     script = expand(script, {"matrix": {"arch": "x86", "runner": "windows-11-arm"}})
@@ -287,11 +306,12 @@ def main():
         if job["steps"] not in steps_run:
             steps_run.append(job["steps"])
             check_sums(job_name, job)
+            check_release_match(job_name, job)
             check_summary(job_name, job)
     if failures:
         sys.exit(f"{len(failures)} check(s) of {path} failed (see above)")
     print(f"{path}: Node.js 24 actions; read-only, one run a commit; windows-11-arm only where public; "
-          f"the Windows jobs' self-test checks, sums check and summary do what they say")
+          f"the Windows jobs' self-test checks, sums check, release match and summary do what they say")
 
 
 if __name__ == "__main__":
