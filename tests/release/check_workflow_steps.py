@@ -10,18 +10,22 @@ only on GitHub's runners:
   repositories, runs only where the repository is public, on every trigger;
 - each Windows job asks the self-test to fail on a skip the board does not
   explain, and, on windows-latest only, on a session whose notices no one
-  can see;
+  can see, with a report check that asks the same;
 - its bash steps, run here as the runner runs them: the sums check passes a
   whole kit and fails one with a file missing, unlisted, changed or listed
   twice; the check that the kit's flashgate.exe is the release zip's fails
-  on a changed or swapped one; the summary names the session the self-test
-  found.
+  on a changed or swapped one; the report check, from the job's own sparse
+  checkout under core.autocrlf=true, passes a good report and fails, with
+  one line saying why, one without notice-ok, with the notice unseen (on
+  windows-latest), with no windows-layer test passed, with a failure or
+  without its count; the summary names the session the self-test found.
   check_workflow_steps.py WORKFLOW
 """
 import hashlib
 import math
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -209,7 +213,7 @@ def check_self_test_flags(job_name, job):
         latest = entry["runner"] == "windows-latest"
         if "--no-unexplained-skips" not in checks:
             fail(f"{where}: a check skipped for another reason than the board would pass")
-        if ("--require-visible" in checks) != latest:
+        if ("--require-visible" in checks) != latest or entry.get("notice") != ("met" if latest else "met-or-unseen"):
             fail(f"{where}: unseen notices must fail on windows-latest and be accepted only on windows-11-arm")
         if not latest and "unseen" not in job["name"]:
             fail(f"{where}: the job's name does not say that its notices may go unseen")
@@ -269,6 +273,82 @@ def check_release_match(job_name, job):
                  f"{result.returncode} on a kit with {damage}: {result.stdout}{result.stderr}")
 
 
+def git(folder, *arguments):
+    # No user's or system's configuration: the checkout's own settings alone.
+    environment = {**os.environ, "GIT_CONFIG_GLOBAL": os.devnull, "GIT_CONFIG_NOSYSTEM": "1"}
+    subprocess.run(["git", "-C", folder, "-c", "user.name=check", "-c", "user.email=check@localhost", *arguments],
+                   env=environment, check=True, capture_output=True)
+
+
+def sparse_checkout(source_root, options, folder):
+    """The tree's .github, checked out into folder as actions/checkout does
+    with these options, under Git for Windows' core.autocrlf=true."""
+    origin = os.path.join(folder, "..", "origin")
+    shutil.copytree(os.path.join(source_root, ".github"), os.path.join(origin, ".github"))
+    git(origin, "init", "-q")
+    git(origin, "add", "-A")
+    git(origin, "commit", "-q", "-m", "tree")
+    git(folder, "init", "-q")
+    git(folder, "config", "core.autocrlf", "true")
+    git(folder, "fetch", "-q", origin, "HEAD")
+    patterns = str(options.get("sparse-checkout", "")).split()
+    if str(options.get("sparse-checkout-cone-mode", True)).lower() == "true":
+        git(folder, "sparse-checkout", "set", *patterns)
+    else:
+        git(folder, "config", "core.sparseCheckout", "true")
+        with open(os.path.join(folder, ".git", "info", "sparse-checkout"), "a") as out:
+            out.write("\n" + "\n".join(patterns) + "\n")
+    git(folder, "checkout", "-q", "--force", "FETCH_HEAD")
+
+
+# Reports as the self-test writes them on a runner, each line ending in CR LF.
+HEAD = ["flashgate self-test, checking D:\\a\\flashgate\\kit\\x64\\flashgate.exe",
+        "session:  window station WinSta0, visible: notices are met as a user meets them",
+        'expected: the wrong-model notice, title "WinPhlash" (exit status 2)']
+MET = "notice-ok: ok: the wrong-model notice, dismissed by its OK button; exit status 2"
+UNSEEN = "notice-ok: ok: no notice where no one could see one; exit status 2"
+START = 'own: skipped: for a board whose Version begins with "41"; this one gets a notice'
+LAYER = "windows-layer SelfTestSuiteResults.EachRecordedTestIsOneCheck: ok"
+# Each case: its lines, and what the one line of its failure must say (None: it passes).
+REPORTS = {
+    "good": (HEAD + [MET, START, LAYER, "2 passed, 0 failed, 1 skipped"], None),
+    "notice-ok missing": (HEAD + [START, LAYER, "1 passed, 0 failed, 1 skipped"], "no notice-ok line"),
+    "the notice unseen": (HEAD + [UNSEEN, START, LAYER, "2 passed, 0 failed, 1 skipped"], "expected the notice met"),
+    "no windows-layer test passed": (HEAD + [MET, START, "1 passed, 0 failed, 1 skipped"], "no windows-layer line"),
+    "a failure": (HEAD + [MET, "notice-escape: FAIL: notices shown: 2, expected 1", START, LAYER,
+                          "2 passed, 1 failed, 1 skipped"], "expected 0 failed (failed: notice-escape)"),
+    "no count": (HEAD + [MET, START, LAYER], "expected the count"),
+}
+
+
+def check_report_check(source_root, job_name, job, tried):
+    """Runs the report check of each matrix entry whose command is not in tried."""
+    checkout = [step for step in job["steps"] if step.get("uses", "").startswith("actions/checkout@")]
+    script = step_named(job_name, job, "Check the report for notice-ok, the Windows side's suite and 0 failed")["run"]
+    entries = {}
+    for entry in job["strategy"]["matrix"]["include"]:
+        entries.setdefault(expand(script, {"matrix": entry}), entry)
+    with tempfile.TemporaryDirectory() as root:
+        workspace = os.path.join(root, "workspace")
+        os.mkdir(workspace)
+        if len(checkout) == 1 and set(entries) - tried:
+            sparse_checkout(source_root, checkout[0].get("with", {}), workspace)
+        for command, entry in entries.items():
+            if command in tried:
+                continue
+            tried.add(command)
+            where = f"{job_name}: {entry['arch']} on {entry['runner']}"
+            for case, (lines, said) in REPORTS.items():
+                if case == "the notice unseen" and entry.get("notice") == "met-or-unseen":
+                    said = None
+                write(workspace, {"selftest-report.txt": "".join(line + "\r\n" for line in lines).encode()})
+                result = run_bash(command, workspace)
+                if said is None and result.returncode != 0 or said is not None and (
+                        result.returncode != 1 or len(result.stdout.splitlines()) != 1 or said not in result.stdout):
+                    fail(f"{where}: the report check gave {result.returncode} on a report with {case}"
+                         f"{', expected one line saying ' + repr(said) if said else ''}: {result.stdout}{result.stderr}")
+
+
 def check_summary(job_name, job):
     script = step_named(job_name, job, "Put the report in the job's summary")["run"]
     script = expand(script, {"matrix": {"arch": "x86", "runner": "windows-11-arm"}})
@@ -291,6 +371,7 @@ def main():
     path = sys.argv[1]
     with open(path) as source:
         workflow = yaml.safe_load(source)
+    source_root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(path))))
     check_actions(workflow)
     check_settings(workflow)
     check_arm_only_where_public(workflow)
@@ -299,10 +380,12 @@ def main():
     if set(runner for job in windows.values() for runner in runners(job)) != {"windows-latest", "windows-11-arm"}:
         fail(f"the Windows jobs run on {sorted(runner for job in windows.values() for runner in runners(job))}, "
              "expected windows-latest and windows-11-arm")
-    # Steps shared by jobs (a YAML alias) are run once.
-    steps_run = []
+    # Steps shared by jobs (a YAML alias) are run once, the report check once
+    # for each command its matrix entries give it.
+    steps_run, commands_run = [], set()
     for job_name, job in windows.items():
         check_self_test_flags(job_name, job)
+        check_report_check(source_root, job_name, job, commands_run)
         if job["steps"] not in steps_run:
             steps_run.append(job["steps"])
             check_sums(job_name, job)
@@ -311,7 +394,7 @@ def main():
     if failures:
         sys.exit(f"{len(failures)} check(s) of {path} failed (see above)")
     print(f"{path}: Node.js 24 actions; read-only, one run a commit; windows-11-arm only where public; "
-          f"the Windows jobs' self-test checks, sums check, release match and summary do what they say")
+          f"the Windows jobs' checks, sums, release match, report check and summary do what they say")
 
 
 if __name__ == "__main__":
