@@ -3,14 +3,15 @@
 # Source it; do not run it. Needs step and die from common.sh.
 
 # Starts Xvfb on the first free display number; sets DISPLAY and XVFB_PID.
-# Xvfb stays running after the calling script ends, until xvfb_stop.
+# Xvfb stays running after the calling script ends, until xvfb_stop. What it
+# says goes to LOG, if given: xvfb_start [LOG]
 xvfb_start() {
     command -v Xvfb >/dev/null || die "Xvfb not found: install the xvfb package (scripts/run and scripts/test do this)"
     local number_file
     number_file="$(mktemp)"
     # -displayfd: Xvfb picks a free display and writes its number once it accepts clients.
     setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
-        3>"$number_file" </dev/null >/dev/null 2>&1 &
+        3>"$number_file" </dev/null >>"${1:-/dev/null}" 2>&1 &
     XVFB_PID=$!
     local waited
     for ((waited = 0; waited < 100; waited++)); do

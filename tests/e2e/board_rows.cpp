@@ -2,14 +2,16 @@
 // process tree: a Windows program started from Linux costs seconds in the
 // emulated PC, one started by a Windows program a fraction of that.
 //
-//   board_rows BOARD_FILE SELFTEST ROW...    ROW: VERSION=SCENARIOS or no-wmi=SCENARIOS
+//   board_rows BOARD_FILE SELFTEST [--reports FOLDER] ROW...
+//   ROW: VERSION=SCENARIOS or no-wmi=SCENARIOS
 //
 // Run it under scripts/lib/with-board --file BOARD_FILE, whose private
 // namespace shows that file as the board's Version: for each row it writes
 // VERSION there, as with-board does (and 41B for no-wmi, whose Wine WMI is
 // switched off, so that a WMI that still answered would be caught), then
 // runs the self-test with those scenarios. A row passes when the self-test
-// passes and skipped none of them. Exits 0 when every row passed.
+// passes and skipped none of them. Exits 0 when every row passed. With
+// --reports, each row's report is kept in FOLDER as row-N.txt.
 #include <windows.h>
 
 #include <string>
@@ -75,15 +77,21 @@ DWORD RunSelfTest(const std::wstring& selfTest, const std::wstring& scenarios, c
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 4) {
-        Say(L"usage: board_rows BOARD_FILE SELFTEST VERSION=SCENARIOS|no-wmi=SCENARIOS...");
+    int first = 3;
+    std::wstring kept;
+    if (argc > 4 && std::wstring(argv[3]) == L"--reports") {
+        kept = argv[4];
+        first = 5;
+    }
+    if (argc <= first) {
+        Say(L"usage: board_rows BOARD_FILE SELFTEST [--reports FOLDER] VERSION=SCENARIOS|no-wmi=SCENARIOS...");
         return 64;
     }
     wchar_t temp[MAX_PATH] = L"";
     GetTempPathW(MAX_PATH, temp);
     const std::wstring report = std::wstring(temp) + L"board-rows-report.txt";
     int failed = 0;
-    for (int i = 3; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         const std::wstring row = argv[i];
         const size_t equals = row.rfind(L'=');
         const std::wstring board = row.substr(0, equals), scenarios = row.substr(equals + 1);
@@ -99,6 +107,9 @@ int wmain(int argc, wchar_t** argv) {
         const ULONGLONG began = GetTickCount64();
         const DWORD status = RunSelfTest(argv[2], scenarios, report);
         Say(L"    (" + std::to_wstring((GetTickCount64() - began) / 1000) + L" s)");
+        if (!kept.empty()) {
+            CopyFileW(report.c_str(), (kept + L"\\row-" + std::to_wstring(i - first + 1) + L".txt").c_str(), FALSE);
+        }
         const auto lines = flashgate::test::Lines(flashgate::test::ReadUtf8(report));
         const std::wstring summary = lines.empty() ? L"" : lines.back();
         if (status != 0 || summary.size() < 20 || summary.compare(summary.size() - 20, 20, L" 0 failed, 0 skipped") != 0) {
@@ -109,6 +120,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     SwitchWmi(true);
     DeleteFileW(report.c_str());
-    Say(std::to_wstring(argc - 3 - failed) + L" of " + std::to_wstring(argc - 3) + L" rows passed");
+    Say(std::to_wstring(argc - first - failed) + L" of " + std::to_wstring(argc - first) + L" rows passed");
     return failed == 0 ? 0 : 1;
 }

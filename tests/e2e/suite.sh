@@ -20,10 +20,16 @@ copy_kit "$build" "$kit"
 # run_selftest BOARD|--no-wmi|--machine [SELF-TEST ARGUMENTS...]: prints what
 # the self-test wrote, and sets `output` to it and `status` to its exit status.
 # --no-wmi switches Wine's WMI off under a board of 41B, so that a WMI that
-# still answered would be caught.
+# still answered would be caught. Its report is kept with the run's evidence
+# (keep-evidence), where there is a folder for it.
+selftest_runs=0
 run_selftest() {
     local board="$1" runner=()
     shift
+    if [[ -n ${FLASHGATE_EVIDENCE:-} ]]; then
+        selftest_runs=$((selftest_runs + 1))
+        set -- "$@" --report "$(windows_path "$FLASHGATE_EVIDENCE/report-$selftest_runs.txt")"
+    fi
     case "$board" in
     --machine) ;;
     --no-wmi) runner=("$root/scripts/lib/with-board" 41B env FLASHGATE_NO_WMI=1) ;;
