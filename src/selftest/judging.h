@@ -130,39 +130,11 @@ struct ElevationRun {
 };
 Judgement JudgeElevation(const ElevationRun& run);
 
-// What Windows says of flashgate.exe's Authenticode signature, and of Smart
-// App Control, which on Windows 11 lets a program run where it carries a
-// valid signature from a trusted provider or where Microsoft's cloud service
-// predicts it safe, and blocks it otherwise, with no exception for one program.
-struct Signing {
-    enum class Signature {
-        Trusted,
-        None,        // the file carries no signature
-        Untrusted,   // a signature Windows does not trust
-        Unverified,  // Windows could not tell: a signature it cannot read, or a file it could not
-    } signature = Signature::None;
-    long error = 0;  // WinVerifyTrust's answer, where not trusted
-    enum class SmartAppControl { NotReported, Off, On, Evaluation } smartAppControl = SmartAppControl::NotReported;
-};
-
-// The signature from WinVerifyTrust's answer and, where it says there is
-// none, the last error it left: only TRUST_E_NOSIGNATURE,
-// TRUST_E_SUBJECT_FORM_UNKNOWN or TRUST_E_PROVIDER_UNKNOWN there mean that
-// the file carries none.
-Signing::Signature SignatureFromTrust(long status, unsigned long lastError);
-
 // A person's answer to "Did the prompt come to the front by itself, without
 // a click on the taskbar? [y/n]" after a consent check, the first character
 // of the line typed (0 where none came); `handedOn`: the self-test held the
 // foreground and handed it on to flashgate.exe, as Explorer does on a
 // double-click.
 Judgement JudgePromptInFront(bool handedOn, wchar_t answer);
-
-// Smart App Control's state from the registry value Microsoft documents for
-// it, VerifiedAndReputablePolicyState, where there is one.
-Signing::SmartAppControl SmartAppControlFromPolicy(bool present, unsigned long state);
-
-// The report head's line about it.
-std::wstring DescribeSigning(const Signing& signing);
 
 }  // namespace flashgate::selftest

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "selftest/judging.h"
+#include "selftest/signing.h"
 
 namespace flashgate::selftest {
 

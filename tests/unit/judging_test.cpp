@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "selftest/judging.h"
+#include "selftest/signing.h"
 
 namespace flashgate::selftest {
 namespace {
