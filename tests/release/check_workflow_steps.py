@@ -22,7 +22,6 @@ only on GitHub's runners:
   check_workflow_steps.py WORKFLOW
 """
 import hashlib
-import math
 import os
 import re
 import shutil
@@ -44,71 +43,40 @@ def fail(message):
     print(f"FAIL: {message}", file=sys.stderr)
 
 
-class Value:
-    """A value of GitHub's expressions, compared and tested as GitHub does:
-    values of two types are compared as numbers (null and false are 0, a
-    string that is no number NaN), strings without regard to case."""
-
-    def __init__(self, value):
-        self.value = value.value if isinstance(value, Value) else value
-
-    def number(self):
-        value = self.value
-        if value is None or isinstance(value, (bool, int, float)):
-            return float(value or 0)
-        if isinstance(value, str) and not value.strip():
-            return 0.0
-        try:
-            return float(value)
-        except (TypeError, ValueError):
-            return math.nan
-
-    def __eq__(self, other):
-        a, b = self.value, Value(other).value
-        if type(a) is type(b):
-            return Value(a.casefold() == b.casefold() if isinstance(a, str) else a == b)
-        return Value(self.number() == Value(b).number())
-
-    def __ne__(self, other):
-        return Value(not (self == other))
-
-    def __invert__(self):  # GitHub's "!", which binds tighter than "=="
-        return Value(not self)
-
-    def __bool__(self):
-        return self.value not in (None, False, "") and not (isinstance(self.value, float) and math.isnan(self.value))
-
-    def text(self):
-        return "" if self.value is None else str(self.value).lower() if isinstance(self.value, bool) else str(self.value)
-
-
 TOKEN = re.compile(r"\s+|'(?:[^']|'')*'|==|!=|&&|\|\||!|\(|\)|[A-Za-z_][\w.-]*")
+LITERALS = {"true": "True", "false": "False", "null": "None"}
 
 
 def evaluate(expression, context):
-    """The Value of an expression of ==, !=, !, &&, || and property paths."""
-    if "".join(TOKEN.findall(expression)) != expression:
+    """An expression of ==, !=, !, &&, || and property paths, as GitHub
+    evaluates it where it compares values of one type: strings without
+    regard to case."""
+    tokens = TOKEN.findall(expression)
+    if "".join(tokens) != expression:
         sys.exit(f"an expression this check cannot read: {expression!r}")
-    python = []
-    for token in TOKEN.findall(expression):
-        if token.isspace():
-            continue
-        if token.startswith("'"):
-            python.append(f"Value({token[1:-1].replace(chr(39) * 2, chr(39))!r})")
-        elif token in ("true", "false", "null"):
-            python.append(f"Value({ {'true': True, 'false': False, 'null': None}[token]})")
-        elif token[0].isalpha() or token[0] == "_":
-            python.append(f"look({token!r})")
-        else:
-            python.append({"&&": "and", "||": "or", "!": "~"}.get(token, token))
 
     def look(path):
         value = context
         for name in path.split("."):
             value = value.get(name) if isinstance(value, dict) else None
-        return Value(value)
+        return value.casefold() if isinstance(value, str) else value
 
-    return Value(eval(" ".join(python), {"Value": Value, "look": look}))
+    python = []
+    for token in (token for token in tokens if not token.isspace()):
+        if token.startswith("'"):
+            python.append(repr(token[1:-1].replace("''", "'").casefold()))
+        elif token in LITERALS:
+            python.append(LITERALS[token])
+        elif token[0].isalpha() or token[0] == "_":
+            python.append(f"look({token!r})")
+        else:
+            python.append({"&&": "and", "||": "or", "!": "not"}.get(token, token))
+    return eval(" ".join(python), {"look": look})
+
+
+def text(value):
+    """A value as ${{ }} writes it into a string."""
+    return "" if value is None else str(value).lower() if isinstance(value, bool) else str(value)
 
 
 def truth(setting, context, default):
@@ -129,7 +97,7 @@ def runs(condition, context):
 
 def expand(template, context):
     """A string with its ${{ }} parts evaluated."""
-    return re.sub(r"\$\{\{(.*?)\}\}", lambda part: evaluate(part.group(1).strip(), context).text(), str(template))
+    return re.sub(r"\$\{\{(.*?)\}\}", lambda part: text(evaluate(part.group(1).strip(), context)), str(template))
 
 
 def event(name, private=False, ref="refs/heads/topic", head_repository="owner/flashgate"):
