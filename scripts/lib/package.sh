@@ -12,13 +12,21 @@ package_mode=unsigned   # unsigned, sign (a key, authenticode.sh) or signed-from
 package_signed_from=    # with signed-from: the folder of signed programs
 
 # Reads scripts/package's arguments and the signing settings into
-# package_mode; dies on anything it cannot follow.
+# package_mode; dies on anything it cannot follow. A file or folder named
+# relative to where it was started is made absolute, as its caller meant it.
 package_options() {
+    local setting
+    for setting in FLASHGATE_SIGN_KEY FLASHGATE_SIGN_CERT FLASHGATE_SIGN_PKCS11_MODULE FLASHGATE_SIGN_CAFILE; do
+        if [[ -n ${!setting:-} && ${!setting} != pkcs11:* && ${!setting} != /* ]]; then
+            export "$setting=$PWD/${!setting}"
+        fi
+    done
     while (($#)); do
         case $1 in
             --signed-from)
                 [[ -n ${2:-} ]] || die "--signed-from needs a folder: scripts/package --signed-from DIR"
                 package_signed_from="$2"
+                [[ $2 == /* ]] || package_signed_from="$PWD/$2"
                 shift 2
                 ;;
             *) die "unknown argument $1: scripts/package [--signed-from DIR]" ;;
@@ -103,12 +111,13 @@ write_sums() {
 # Every file of FOLDER into ZIP, with fixed times, modes and order, so that a
 # zip depends on its files alone: write_zip FOLDER ZIP
 write_zip() {
-    local epoch files
+    local epoch files zip="$2"
+    [[ $zip == /* ]] || zip="$PWD/$zip"
     epoch="${SOURCE_DATE_EPOCH:-$(git -C "$FLASHGATE_ROOT" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
     mapfile -t files < <(cd "$1" && find . -type f -printf '%P\n' | LC_ALL=C sort)
     (cd "$1" && chmod 644 "${files[@]}" && touch -d "@$epoch" "${files[@]}")
     step "writing $2"
-    rm -f "$2"
-    (cd "$1" && TZ=UTC zip -X -D -q "$2" "${files[@]}") || die "zip could not write $2"
-    step "wrote $2 ($([[ $package_mode == unsigned ]] && echo unsigned || echo signed)): $(sha256sum "$2" | cut -d' ' -f1)"
+    rm -f "$zip"
+    (cd "$1" && TZ=UTC zip -X -D -q "$zip" "${files[@]}") || die "zip could not write $2"
+    step "wrote $2 ($([[ $package_mode == unsigned ]] && echo unsigned || echo signed)): $(sha256sum "$zip" | cut -d' ' -f1)"
 }
