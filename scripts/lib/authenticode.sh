@@ -28,7 +28,7 @@ signing_requested() {
     local module="${FLASHGATE_SIGN_PKCS11_MODULE:-}" pin="${FLASHGATE_SIGN_PIN:-}" pass="${FLASHGATE_SIGN_KEY_PASS:-}"
     [[ -n $key$cert$module$pin$pass ]] || return 1
     [[ -n $key && -n $cert ]] \
-        || die "set both FLASHGATE_SIGN_KEY and FLASHGATE_SIGN_CERT to sign, or none of the FLASHGATE_SIGN_ settings (docs/shipping.md, \"Signing\")"
+        || die "set both FLASHGATE_SIGN_KEY and FLASHGATE_SIGN_CERT to sign (docs/shipping.md, \"Signing\"), or, for unsigned zips, unset all of FLASHGATE_SIGN_KEY, _CERT, _PKCS11_MODULE, _PIN and _KEY_PASS"
     local files=("${FLASHGATE_SIGN_CAFILE:-/dev/null}")
     if [[ $key == pkcs11:* ]]; then
         [[ -n $module ]] || die "FLASHGATE_SIGN_KEY names a key on a token: set FLASHGATE_SIGN_PKCS11_MODULE to the token's PKCS#11 module"
