@@ -30,10 +30,12 @@ fi
 
 # Everything the builds and tests need. wine32 is left out on purpose: with
 # it installed the `wine` wrapper picks a 32-bit loader, which cannot run on
-# kernels without 32-bit support.
+# kernels without 32-bit support. libengine-pkcs11-openssl is the PKCS#11
+# engine through which osslsigncode and openssl reach a key on a token;
+# ca-certificates, the roots a signature is verified against by default.
 # shellcheck disable=SC2034  # used by the scripts that source this file
 FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletest
-    python3-pefile osslsigncode openssl zip)
+    python3-pefile osslsigncode openssl libengine-pkcs11-openssl ca-certificates zip)
 # debootstrap makes the Debian 13 root whose Wine runs the 32-bit programs,
 # and checks what it downloads with Debian's archive keys, which an Ubuntu
 # machine may lack.
@@ -41,9 +43,11 @@ FLASHGATE_BUILD_PACKAGES=(cmake ninja-build g++ mingw-w64 libgtest-dev googletes
 FLASHGATE_WINE_PACKAGES=(wine wine64 fonts-wine xvfb x11-apps imagemagick debootstrap debian-archive-keyring)
 # Node.js runs the checker of the GitHub workflows (ensure_workflow_validator);
 # python3-yaml reads their steps for the checks that run them here; every
-# shell script of the tree goes through shellcheck (scripts.shellcheck).
+# shell script of the tree goes through shellcheck (scripts.shellcheck); the
+# signing tests keep their key on a SoftHSM2 token made with opensc's
+# pkcs11-tool.
 # shellcheck disable=SC2034  # used by the scripts that source this file
-FLASHGATE_CHECK_PACKAGES=(nodejs python3-yaml shellcheck)
+FLASHGATE_CHECK_PACKAGES=(nodejs python3-yaml shellcheck softhsm2 opensc)
 FLASHGATE_ACTION_VALIDATOR_VERSION=0.6.0
 
 # Made once per machine, in the user cache: the Debian 13 root whose Wine runs
