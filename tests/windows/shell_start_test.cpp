@@ -93,38 +93,30 @@ std::wstring CurrentFolder() {
 // finished before it returns; nothing that asks anything else. The start is
 // made in this program's current folder, where process creation would have
 // made it (the elevation service's own would be System32), and its request
-// has a window of this program's, never shown and gone after the call:
-// without a valid one, Windows flashes the consent prompt in the taskbar.
-TEST(ShellStart, AsksForTheFileShownNormallyHereWithAWindowOfItsOwnAndWithoutAZoneCheck) {
-    const wchar_t path[] = L"C:\\BIOS\\WinPhlash.exe";
-    FinalPaths::known = {{path, L"\\\\?\\C:\\BIOS\\WinPhlash.exe"}};
-    EXPECT_EQ(StartThroughShell(path, SW_SHOWNORMAL, kStandInShell), S_OK);
-    EXPECT_EQ(WindowsShell::file, path);
-    EXPECT_EQ(WindowsShell::asked.nShow, SW_SHOWNORMAL);
-    EXPECT_EQ(WindowsShell::unfinishedStarts, 0);
-    EXPECT_EQ(WindowsShell::asked.fMask, static_cast<ULONG>(SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS));
-    EXPECT_EQ(WindowsShell::folder, CurrentFolder());
-    EXPECT_TRUE(WindowsShell::ownWindow);
-    EXPECT_FALSE(WindowsShell::windowShown);
-    EXPECT_TRUE(WindowsShell::toolWindow);  // shown by anyone, it would still get no taskbar button
-    EXPECT_FALSE(IsWindow(WindowsShell::asked.hwnd));
-}
-
+// has a window of this program's, never shown and gone after the call.
 // Windows brings its consent prompt forward for a request whose window is
-// the foreground window. Where this program may set the foreground, its
+// the foreground window: where this program may set the foreground, the
 // request window has it when the shell is asked; where it may not (started
 // by a tool in the background), Windows refuses and the request is made all
-// the same, from the same unseen window.
-TEST(ShellStart, TheRequestWindowIsInFrontWhereThisProgramMayPutItThere) {
+// the same.
+TEST(ShellStart, AsksForTheFileShownNormallyHereFromAnUnseenWindowInFrontWherePossible) {
+    const wchar_t path[] = L"C:\\BIOS\\WinPhlash.exe";
+    FinalPaths::known = {{path, L"\\\\?\\C:\\BIOS\\WinPhlash.exe"}};
     for (const bool mayBeSet : {true, false}) {
         Foreground::mayBeSet = mayBeSet;
         Foreground::window = nullptr;
-        EXPECT_EQ(StartThroughShell(L"C:\\BIOS\\WinPhlash.exe", SW_SHOWNORMAL, kStandInShell), S_OK);
-        EXPECT_EQ(WindowsShell::inFront, mayBeSet) << "foreground may be set: " << mayBeSet;
+        EXPECT_EQ(StartThroughShell(path, SW_SHOWNORMAL, kStandInShell), S_OK);
+        EXPECT_EQ(WindowsShell::file, path);
+        EXPECT_EQ(WindowsShell::asked.nShow, SW_SHOWNORMAL);
+        EXPECT_EQ(WindowsShell::unfinishedStarts, 0);
+        EXPECT_EQ(WindowsShell::asked.fMask, static_cast<ULONG>(SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS));
+        EXPECT_EQ(WindowsShell::folder, CurrentFolder());
         EXPECT_TRUE(WindowsShell::ownWindow);
         EXPECT_FALSE(WindowsShell::windowShown);
+        EXPECT_TRUE(WindowsShell::toolWindow);  // shown by anyone, it would still get no taskbar button
+        EXPECT_FALSE(IsWindow(WindowsShell::asked.hwnd));
+        EXPECT_EQ(WindowsShell::inFront, mayBeSet) << "foreground may be set: " << mayBeSet;
     }
-    Foreground::mayBeSet = true;
 }
 
 TEST(ShellStart, ADeclinedStartFailsWithoutAMessage) {
