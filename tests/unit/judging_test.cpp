@@ -75,6 +75,13 @@ struct FaultCase {
 
 const Outcome kWrongModel = Outcome::WrongModelNotice, kAdmit = Outcome::Admit;
 
+// A notice shown where no one could see it, which holds the program until
+// the meeting gives up on it.
+void UnseenNotice(ScenarioRun& r) {
+    r.seen.ended = false;
+    r.seen.unseenNotices = 1;
+}
+
 const std::vector<FaultCase> kFaults = {
     // The notice: what it says and how it looks
     {"wrong-title", L"notice-ok", kWrongModel, [](ScenarioRun& r) { r.seen.notice.title = L"Winphlash"; },
@@ -124,25 +131,13 @@ const std::vector<FaultCase> kFaults = {
      L"notice-ok: FAIL: exit status 1, expected 2"},
     {"two-notices", L"notice-ok", kWrongModel, [](ScenarioRun& r) { r.seen.notices = 2; },
      L"notice-ok: FAIL: notices shown: 2, expected 1"},
-    {"unseen-notice", L"unseen", kWrongModel,
-     [](ScenarioRun& r) {
-         r.seen.ended = false;
-         r.seen.unseenNotices = 1;
-     },
+    {"unseen-notice", L"unseen", kWrongModel, UnseenNotice,
      L"unseen: FAIL: notices shown: 1 on a window station no one can see, expected 0: no one could dismiss it, and "
      L"flashgate.exe would wait on it for ever"},
-    {"ignores-hidden-start", L"hidden-start", kWrongModel,
-     [](ScenarioRun& r) {
-         r.seen.ended = false;
-         r.seen.unseenNotices = 1;
-     },
+    {"ignores-hidden-start", L"hidden-start", kWrongModel, UnseenNotice,
      L"hidden-start: FAIL: notices shown: 1 though flashgate.exe was started hidden, expected 0: no one could dismiss "
      L"it, and flashgate.exe would wait on it for ever"},
-    {"notice-on-private-desktop", L"private-desktop", kWrongModel,
-     [](ScenarioRun& r) {
-         r.seen.ended = false;
-         r.seen.unseenNotices = 1;
-     },
+    {"notice-on-private-desktop", L"private-desktop", kWrongModel, UnseenNotice,
      L"private-desktop: FAIL: notices shown: 1 on a desktop no one switches to, expected 0: no one could dismiss it, "
      L"and flashgate.exe would wait on it for ever"},
     {"hidden-when-minimised", L"minimised-start", kWrongModel, [](ScenarioRun& r) { r.seen.notices = 0; },
