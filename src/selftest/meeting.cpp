@@ -38,12 +38,12 @@ Seen Meet(const MeetingPlan& plan) {
     }
     std::wstring desktop;
     HDESK unseenDesktop = nullptr;
-    if (plan.dismissal == Dismissal::Unseen || plan.start == Start::PrivateDesktop) {
-        if (plan.unseen == nullptr || plan.unseen->desktopName().empty()) {
+    if (plan.unseen != nullptr) {
+        if (plan.unseen->desktopName().empty()) {
             seen.error = std::wstring(L"cannot make ") +
                          (plan.start == Start::PrivateDesktop ? L"a desktop no one switches to"
                                                               : L"a window station no one can see") +
-                         (plan.unseen != nullptr ? L": " + plan.unseen->trouble() : L"");
+                         L": " + plan.unseen->trouble();
             return seen;
         }
         desktop = plan.unseen->desktopName();

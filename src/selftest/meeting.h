@@ -20,7 +20,7 @@ struct MeetingPlan {
     std::wstring environment;  // a block of NAME=value strings, as CreateProcessW takes it
     Dismissal dismissal = Dismissal::Ok;
     Start start = Start::Plain;
-    const UnseenDesktop* unseen = nullptr;  // where the dismissal is Unseen, or the start on a private desktop
+    const UnseenDesktop* unseen = nullptr;  // where no one sees: started there, not on the session's desktop
     std::wstring standInRecord;  // the file a started stand-in writes
     std::wstring holdFile;       // exists while the program runs, so that a started stand-in lives on
     std::wstring pictureBase;    // if set, the first notice waits for a picture (see HoldForPicture)

@@ -67,7 +67,10 @@ struct Layout {
         plan.environment = EnvironmentBlock({{L"PATH", Path()}}, {L"NoDefaultCurrentDirectoryInExePath"});
         plan.dismissal = dismissal;
         plan.start = start;
-        plan.unseen = start == Start::PrivateDesktop ? setting.privateDesktop : setting.unseenStation;
+        // Started where no one sees only where the scenario asks for it.
+        plan.unseen = dismissal == Dismissal::Unseen   ? setting.unseenStation
+                      : start == Start::PrivateDesktop ? setting.privateDesktop
+                                                       : nullptr;
         plan.standInRecord = record;
         plan.holdFile = hold;
         plan.watching = setting.watching;
@@ -95,7 +98,9 @@ wchar_t AnswerOf(const std::wstring& question, Report& report) {
     } else {
         // An answer piped in: the first character of its line.
         for (char byte = 0; ReadFile(input, &byte, 1, &read, nullptr) && read == 1 && byte != '\n';) {
-            line[0] = line[0] == L'\0' ? static_cast<wchar_t>(static_cast<unsigned char>(byte)) : line[0];
+            if (line[0] == L'\0') {
+                line[0] = static_cast<wchar_t>(static_cast<unsigned char>(byte));
+            }
         }
     }
     return line[0] != L'\r' && line[0] != L'\n' ? line[0] : L'\0';

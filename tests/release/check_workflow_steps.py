@@ -1,24 +1,9 @@
 #!/usr/bin/python3
 """What can be checked here of the GitHub workflow, whose Windows jobs run
-only on GitHub's runners:
-- every action it uses is at a major that runs on Node.js 24;
-- it reads the repository and nothing more, a newer commit of a branch or
-  pull request ends the older one's run, and the Linux job's container has
-  a process 1 that reaps orphans;
-- when each job runs: a pull request from a branch of the repository is not
-  run twice, and windows-11-arm, which GitHub refuses to private
-  repositories, runs only where the repository is public, on every trigger;
-- each Windows job asks the self-test to fail on a skip the board does not
-  explain, and, on windows-latest only, on a session whose notices no one
-  can see, with a report check that asks the same;
-- its bash steps, run here as the runner runs them: the sums check passes a
-  whole kit and fails one with a file missing, unlisted, changed or listed
-  twice; the check that the kit's flashgate.exe is the release zip's fails
-  on a changed or swapped one; the report check, from the job's own sparse
-  checkout under core.autocrlf=true, passes a good report and fails, with
-  one line saying why, one without notice-ok, with the notice unseen (on
-  windows-latest), with no windows-layer test passed, with a failure or
-  without its count; the summary names the session the self-test found.
+only on GitHub's runners (the workflow's head comment lists it): its
+actions, token, concurrency and container; when each job runs; the flags
+each Windows job gives the self-test; and its bash steps, run here as the
+runner runs them, on good and damaged kits and reports.
   check_workflow_steps.py WORKFLOW
 """
 import hashlib
